@@ -3,6 +3,7 @@
 // helpers on model parameters, parameter references and node names.
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -43,6 +44,10 @@ struct SpiceExportRun {
     bool globalNetsMade = false;
     std::map<std::pair<int, std::int32_t>, std::string> globalNets;
     std::map<std::string, std::string> globalNodeNames;
+    std::map<std::string, std::string> renamedGlobals;
+    // The global nets of the SPICE text definitions, by definition name.
+    bool textGlobalsMade = false;
+    std::map<std::string, std::set<std::string>> textGlobals;
 };
 
 SpiceExportRun& ExportRun();
@@ -114,11 +119,16 @@ std::string GlobalNodeNameIn(const std::string& global, int scope);
 std::vector<std::string> MacroScopeGlobals(int scope);
 // The extra pins of a call of the macro scope made in the scope.
 void AppendGlobalPins(std::string& line, int calledScope, int scope);
+// A line of a SPICE text definition as copied: its global nets renamed where the dialect needs,
+// and in a .SUBCKT line or a call the global nets its definition reaches as extra pins.
+std::string CopiedLineWithGlobals(std::string line);
 
 // ---- digital primitives (digital) ------------------------------------------------------
 int ExportDigitalPrimitive(SpiceOutputLine& line, SchematicItem* component, std::string_view partName);
 
 // ---- subcircuits (subckt) --------------------------------------------------------------
+// The text of a definition's source: the circuit window's own text or a file.
+bool SubcktSourceText(const std::string& file, std::string& text);
 // A SPICE text's logical lines: each line with the "+" lines that continue it ("\n"-joined).
 std::vector<std::string> SpiceTextLogicalLines(const std::string& text);
 int ExportSubcircuits();

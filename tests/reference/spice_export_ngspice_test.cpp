@@ -616,6 +616,49 @@ TEST_F(SpiceExportNgspice, SuffixedAcCurrentsRunInNgspice)
 }
 
 
+// A netlist whose subcircuits reach the global net $G_REF, one through the other: ngspice read
+// " $G_REF" of the copied definitions as a comment ("too few nodes"). Each export holds 2 V on
+// the net inside DIV too, so that ngspice finds this program's operating point.
+TEST_F(SpiceExportNgspice, GlobalNetsOfTextSubcircuitsRunInNgspiceAsHere)
+{
+    ASSERT_TRUE(NgspiceInstalled()) << "ngspice is not installed (Debian package ngspice; bash tools/setup.sh installs it)";
+    ReferenceCircuit circuit = OwnCircuit("export_text_globals",
+                                          "* global net in nested subcircuits\n"
+                                          "V1 1 0 10\n"
+                                          "V2 $G_REF 0 2\n"
+                                          "X1 1 2 OUTER\n"
+                                          "R9 2 0 2K\n"
+                                          ".SUBCKT OUTER IN OUT\n"
+                                          "RS IN MID 500\n"
+                                          "X2 MID OUT DIV PARAMS: RB=1K\n"
+                                          "RL OUT 0 3K\n"
+                                          ".ENDS\n"
+                                          ".SUBCKT DIV IN OUT PARAMS: RB=2K\n"
+                                          "R1 IN OUT 1K\n"
+                                          "R2 OUT $G_REF {RB}\n"
+                                          ".ENDS\n"
+                                          ".TRAN 1U 10U\n"
+                                          ".PRINT TRAN V(2)\n"
+                                          ".END\n",
+                                          ReferenceAnalysis::kTran, {"2"}, 1e-6);
+    std::vector<OurCurve> ours;
+    ASSERT_EQ(RunOurs(circuit, ours), 0);
+    const double expected = ours[0].y.back().real();
+    EXPECT_NEAR(expected, (10.0 / 1500.0 + 2.0 / 1000.0) / (1.0 / 1500.0 + 1.0 / 1000.0 + 1.0 / 1200.0), 1e-6);
+    for (SpiceDialect dialect : {kSpiceDialectSpice3, kSpiceDialect2G}) {
+        SCOPED_TRACE(dialect);
+        const std::string text = ExportText(dialect, kExportTransient);
+        std::smatch print;
+        ASSERT_TRUE(std::regex_search(text, print, std::regex(R"(\.PRINT TRAN (\S+))"))) << text;
+        std::string quantity = print[1].str();
+        std::transform(quantity.begin(), quantity.end(), quantity.begin(), ::tolower);
+        const std::string log = NgspiceBatchLog(text + ".control\nop\nprint " + quantity + "\n.endc\n");
+        std::smatch value;
+        ASSERT_TRUE(std::regex_search(log, value, std::regex(R"(\nv\(\d+\) = (\S+))"))) << log << "\n" << text;
+        EXPECT_NEAR(std::stod(value[1].str()), expected, 1e-6) << text;
+    }
+}
+
 // The pieces of a drawn circuit's file: a component with its part name and value, a node label,
 // and the file around them with its text area (and a transient of v(A), v(B), v(C)).
 std::string DrawnComponent(const char* name, int x, int y, const char* part = nullptr, const char* value = nullptr)
