@@ -616,6 +616,28 @@ TEST_F(SpiceExportNgspice, SuffixedAcCurrentsRunInNgspice)
 }
 
 
+// An AKO model, which only PSpice knows: ngspice refused the Spice3 and SPICE 2G forms'
+// ".MODEL DKID AKO:DBASE D". They now write the model whole, its base's parameters with its own.
+TEST_F(SpiceExportNgspice, AnAkoModelRunsInNgspiceAsHere)
+{
+    ASSERT_TRUE(NgspiceInstalled()) << "ngspice is not installed (Debian package ngspice; bash tools/setup.sh installs it)";
+    ReferenceCircuit circuit = OwnCircuit("export_ako_model",
+                                          "* ako model\n"
+                                          "V1 1 0 DC 5\n"
+                                          "R1 1 2 1K\n"
+                                          "D1 2 0 DBASE\n"
+                                          "R2 1 3 1K\n"
+                                          "D2 3 0 DKID\n"
+                                          ".MODEL DBASE D (IS=1E-14 RS=10 N=1.2)\n"
+                                          ".MODEL DKID AKO:DBASE D (IS=1E-12)\n"
+                                          ".DC V1 0 5 0.5\n"
+                                          ".END\n",
+                                          ReferenceAnalysis::kDc, {"2", "3"}, 1e-3);
+    const std::string text = RunBothOnTheSpice3Export(circuit, kExportDc);
+    EXPECT_NE(text.find(".MODEL DKID D (RS=10 N=1.2 IS=1E-12)"), std::string::npos) << text;
+    EXPECT_NE(ExportText(kSpiceDialect2G, kExportDc).find(".MODEL DKID D RS=10 N=1.2 IS=1E-12\n"), std::string::npos);
+}
+
 // A netlist whose subcircuits reach the global net $G_REF, one through the other: ngspice read
 // " $G_REF" of the copied definitions as a comment ("too few nodes"). Each export holds 2 V on
 // the net inside DIV too, so that ngspice finds this program's operating point.
