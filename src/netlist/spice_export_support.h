@@ -48,6 +48,8 @@ struct SpiceExportRun {
     // The global nets of the SPICE text definitions, by definition name.
     bool textGlobalsMade = false;
     std::map<std::string, std::set<std::string>> textGlobals;
+    // The .IC items that hold the main circuit's grounded capacitors at their IC= (SPICE 2G, Spice3).
+    std::vector<std::string> capacitorHolds;
 };
 
 SpiceExportRun& ExportRun();

@@ -638,6 +638,25 @@ TEST_F(SpiceExportNgspice, AnAkoModelRunsInNgspiceAsHere)
     EXPECT_NE(ExportText(kSpiceDialect2G, kExportDc).find(".MODEL DKID D RS=10 N=1.2 IS=1E-12\n"), std::string::npos);
 }
 
+// Capacitors' IC= without UIC: this program holds them for the operating point, as PSpice does,
+// and ngspice ignored them in the Spice3 export (its run began from the unheld operating point).
+TEST_F(SpiceExportNgspice, CapacitorInitialConditionsHoldInNgspiceAsHere)
+{
+    ASSERT_TRUE(NgspiceInstalled()) << "ngspice is not installed (Debian package ngspice; bash tools/setup.sh installs it)";
+    ReferenceCircuit circuit = OwnCircuit("export_capacitor_holds",
+                                          "* capacitor initial conditions\n"
+                                          "V1 1 0 DC 5\n"
+                                          "R1 1 2 1K\n"
+                                          "C1 2 0 1N IC=2\n"
+                                          "R2 2 3 2K\n"
+                                          "C2 0 3 1N IC=1\n"
+                                          ".TRAN 0.1U 10U 0 0.1U\n"
+                                          ".END\n",
+                                          ReferenceAnalysis::kTran, {"2", "3"}, 1e-2);
+    const std::string text = RunBothOnTheSpice3Export(circuit, kExportTransient);
+    EXPECT_NE(text.find(".IC V(2)=2 V(3)=-1\n"), std::string::npos) << text;
+}
+
 // A netlist whose subcircuits reach the global net $G_REF, one through the other: ngspice read
 // " $G_REF" of the copied definitions as a comment ("too few nodes"). Each export holds 2 V on
 // the net inside DIV too, so that ngspice finds this program's operating point.
