@@ -110,7 +110,7 @@ std::vector<Word> Words(const std::string& line)
             continue;
         }
         Word word{{}, i};
-        while (i < line.size() && std::string_view(" \t\n\r()," ).find(line[i]) == std::string_view::npos) word.text += line[i++];
+        while (i < line.size() && std::string_view(" \t\n\r(),").find(line[i]) == std::string_view::npos) word.text += line[i++];
         word.text = CopyUpperCase(word.text);
         words.push_back(std::move(word));
     }
@@ -233,10 +233,6 @@ void AppendGlobalPins(std::string& line, int calledScope, int scope)
 {
     for (const std::string& global : MacroScopeGlobals(calledScope)) line += " " + GlobalNodeNameIn(global, scope);
 }
-
-}  // namespace kq5
-
-namespace kq5 {
 
 std::string CopiedLineWithGlobals(std::string line)
 {
