@@ -826,15 +826,25 @@ int ExportPartLines(int scope)
                 else
                     line += "\n";
             } else {
-                // Only a plain area factor other than 0 carries over; OFF and IC= are this
-                // program's own instance settings. A Spice3 diode names its area (ngspice takes
-                // a number after a diode's model for a node).
+                // Only a plain area factor other than 0 carries over to PSpice, which has no OFF
+                // or IC= on these parts. A Spice3 diode names its area (ngspice takes a number
+                // after a diode's model for a node).
                 std::istringstream in(value);
                 std::string first;
                 if (in >> first) {
                     const double area = ParseNumber(first);
                     if (!ParseError() && area != 0.0)
                         line += StrPrintf(IsSpice3() && type == kComponentDiode ? " AREA=%g" : " %g", area);
+                }
+                // Spice3 has both: OFF decides the operating point of a circuit with more than
+                // one (a latch), which ngspice otherwise finds elsewhere.
+                if (IsSpice3()) {
+                    static const std::regex kOff(R"((^|\s)OFF\d*(\s|$))", std::regex::icase);
+                    static const std::regex kIc(R"((^|\s)IC\s*=\s*([^\s,]+)(\s*,\s*([^\s,]+))?)", std::regex::icase);
+                    std::smatch ic;
+                    if (std::regex_search(value, kOff)) line += " OFF";
+                    if (std::regex_search(value, ic, kIc))
+                        line += " IC=" + ic[2].str() + (ic[4].matched ? "," + ic[4].str() : std::string());
                 }
                 line += "\n";
             }

@@ -657,6 +657,28 @@ TEST_F(SpiceExportNgspice, CapacitorInitialConditionsHoldInNgspiceAsHere)
     EXPECT_NE(text.find(".IC V(2)=2 V(3)=-1\n"), std::string::npos) << text;
 }
 
+// A latch whose state the first transistor's OFF chooses: the Spice3 export left OFF out and
+// ngspice settled between the two states (1.19 V on both collectors).
+TEST_F(SpiceExportNgspice, AnOffTransistorChoosesTheLatchStateInNgspiceAsHere)
+{
+    ASSERT_TRUE(NgspiceInstalled()) << "ngspice is not installed (Debian package ngspice; bash tools/setup.sh installs it)";
+    ReferenceCircuit circuit = OwnCircuit("export_off_latch",
+                                          "* latch\n"
+                                          "VCC 1 0 5\n"
+                                          "RC1 1 2 1K\n"
+                                          "RC2 1 3 1K\n"
+                                          "RB1 2 4 10K\n"
+                                          "RB2 3 5 10K\n"
+                                          "Q1 2 5 0 QN OFF\n"
+                                          "Q2 3 4 0 QN\n"
+                                          ".MODEL QN NPN (BF=100)\n"
+                                          ".TRAN 1U 10U\n"
+                                          ".END\n",
+                                          ReferenceAnalysis::kTran, {"2", "3"}, 1e-3);
+    const std::string text = RunBothOnTheSpice3Export(circuit, kExportTransient);
+    EXPECT_NE(text.find("Q1 2 5 0 QN OFF\n"), std::string::npos) << text;
+}
+
 // A netlist whose subcircuits reach the global net $G_REF, one through the other: ngspice read
 // " $G_REF" of the copied definitions as a comment ("too few nodes"). Each export holds 2 V on
 // the net inside DIV too, so that ngspice finds this program's operating point.
