@@ -616,67 +616,46 @@ TEST_F(SpiceExportNgspice, SuffixedAcCurrentsRunInNgspice)
 }
 
 
-// An AKO model, which only PSpice knows: ngspice refused the Spice3 and SPICE 2G forms'
-// ".MODEL DKID AKO:DBASE D". They now write the model whole, its base's parameters with its own.
-TEST_F(SpiceExportNgspice, AnAkoModelRunsInNgspiceAsHere)
+// Forms of this program that the Spice3 export lost, each run by ngspice as this program runs
+// the original, with the line that carries it.
+TEST_F(SpiceExportNgspice, InstanceSettingsAndAkoModelsRunInNgspiceAsHere)
 {
     ASSERT_TRUE(NgspiceInstalled()) << "ngspice is not installed (Debian package ngspice; bash tools/setup.sh installs it)";
-    ReferenceCircuit circuit = OwnCircuit("export_ako_model",
-                                          "* ako model\n"
-                                          "V1 1 0 DC 5\n"
-                                          "R1 1 2 1K\n"
-                                          "D1 2 0 DBASE\n"
-                                          "R2 1 3 1K\n"
-                                          "D2 3 0 DKID\n"
-                                          ".MODEL DBASE D (IS=1E-14 RS=10 N=1.2)\n"
-                                          ".MODEL DKID AKO:DBASE D (IS=1E-12)\n"
-                                          ".DC V1 0 5 0.5\n"
-                                          ".END\n",
-                                          ReferenceAnalysis::kDc, {"2", "3"}, 1e-3);
-    const std::string text = RunBothOnTheSpice3Export(circuit, kExportDc);
-    EXPECT_NE(text.find(".MODEL DKID D (RS=10 N=1.2 IS=1E-12)"), std::string::npos) << text;
-    EXPECT_NE(ExportText(kSpiceDialect2G, kExportDc).find(".MODEL DKID D RS=10 N=1.2 IS=1E-12\n"), std::string::npos);
-}
-
-// Capacitors' IC= without UIC: this program holds them for the operating point, as PSpice does,
-// and ngspice ignored them in the Spice3 export (its run began from the unheld operating point).
-TEST_F(SpiceExportNgspice, CapacitorInitialConditionsHoldInNgspiceAsHere)
-{
-    ASSERT_TRUE(NgspiceInstalled()) << "ngspice is not installed (Debian package ngspice; bash tools/setup.sh installs it)";
-    ReferenceCircuit circuit = OwnCircuit("export_capacitor_holds",
-                                          "* capacitor initial conditions\n"
-                                          "V1 1 0 DC 5\n"
-                                          "R1 1 2 1K\n"
-                                          "C1 2 0 1N IC=2\n"
-                                          "R2 2 3 2K\n"
-                                          "C2 0 3 1N IC=1\n"
-                                          ".TRAN 0.1U 10U 0 0.1U\n"
-                                          ".END\n",
-                                          ReferenceAnalysis::kTran, {"2", "3"}, 1e-2);
-    const std::string text = RunBothOnTheSpice3Export(circuit, kExportTransient);
-    EXPECT_NE(text.find(".IC V(2)=2 V(3)=-1\n"), std::string::npos) << text;
-}
-
-// A latch whose state the first transistor's OFF chooses: the Spice3 export left OFF out and
-// ngspice settled between the two states (1.19 V on both collectors).
-TEST_F(SpiceExportNgspice, AnOffTransistorChoosesTheLatchStateInNgspiceAsHere)
-{
-    ASSERT_TRUE(NgspiceInstalled()) << "ngspice is not installed (Debian package ngspice; bash tools/setup.sh installs it)";
-    ReferenceCircuit circuit = OwnCircuit("export_off_latch",
-                                          "* latch\n"
-                                          "VCC 1 0 5\n"
-                                          "RC1 1 2 1K\n"
-                                          "RC2 1 3 1K\n"
-                                          "RB1 2 4 10K\n"
-                                          "RB2 3 5 10K\n"
-                                          "Q1 2 5 0 QN OFF\n"
-                                          "Q2 3 4 0 QN\n"
-                                          ".MODEL QN NPN (BF=100)\n"
-                                          ".TRAN 1U 10U\n"
-                                          ".END\n",
-                                          ReferenceAnalysis::kTran, {"2", "3"}, 1e-3);
-    const std::string text = RunBothOnTheSpice3Export(circuit, kExportTransient);
-    EXPECT_NE(text.find("Q1 2 5 0 QN OFF\n"), std::string::npos) << text;
+    struct Case {
+        const char* name;
+        const char* parts;
+        ReferenceAnalysis analysis;
+        const char* written;
+        const char* written2G;
+    };
+    const Case cases[] = {
+        // Only PSpice knows AKO: ngspice refused ".MODEL DKID AKO:DBASE D". The model is
+        // written whole, its base's parameters with its own.
+        {"export_ako_model",
+         "V1 1 0 DC 5\nR1 1 2 1K\nD1 2 0 DBASE\nR2 1 3 1K\nD2 3 0 DKID\n.MODEL DBASE D (IS=1E-14 RS=10 N=1.2)\n"
+         ".MODEL DKID AKO:DBASE D (IS=1E-12)\n.DC V1 0 5 0.5\n",
+         ReferenceAnalysis::kDc, ".MODEL DKID D (RS=10 N=1.2 IS=1E-12)\n", ".MODEL DKID D RS=10 N=1.2 IS=1E-12\n"},
+        // Capacitors' IC= without UIC, which this program holds for the operating point (as
+        // PSpice does) and ngspice ignored.
+        {"export_capacitor_holds", "V1 1 0 DC 5\nR1 1 2 1K\nC1 2 0 1N IC=2\nR2 2 3 2K\nC2 0 3 1N IC=1\n.TRAN 0.1U 10U 0 0.1U\n",
+         ReferenceAnalysis::kTran, ".IC V(2)=2 V(3)=-1\n", nullptr},
+        // A latch whose state Q1's OFF chooses: without it ngspice settled between the two states
+        // (1.19 V on both collectors).
+        {"export_off_latch",
+         "VCC 1 0 5\nRC1 1 2 1K\nRC2 1 3 1K\nRB1 2 4 10K\nRB2 3 5 10K\nQ1 2 5 0 QN OFF\nQ2 3 4 0 QN\n"
+         ".MODEL QN NPN (BF=100)\n.TRAN 1U 10U\n",
+         ReferenceAnalysis::kTran, "Q1 2 5 0 QN OFF\n", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        const std::string text = std::string("* ") + c.name + "\n" + c.parts + ".END\n";
+        ReferenceCircuit circuit = OwnCircuit(c.name, text.c_str(), c.analysis, {"2", "3"}, 1e-3);
+        const std::string exported = RunBothOnTheSpice3Export(circuit, MaskOf(c.analysis));
+        EXPECT_NE(exported.find(c.written), std::string::npos) << exported;
+        if (c.written2G) EXPECT_NE(ExportText(kSpiceDialect2G, MaskOf(c.analysis)).find(c.written2G), std::string::npos);
+    }
 }
 
 // A netlist whose subcircuits reach the global net $G_REF, one through the other: ngspice read
