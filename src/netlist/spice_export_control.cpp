@@ -648,11 +648,55 @@ std::string Spice3MesfetModelLine(const ModelStatement& model)
     return StrPrintf(".MODEL %s NMF (%s)\n", model.name.c_str(), params.c_str());
 }
 
+namespace {
+
+const ModelStatement* AkoBaseOf(const ModelStatement& model)
+{
+    const std::vector<ModelStatement>& statements = Models().statements;
+    if (model.akoIndex >= 0 && static_cast<std::size_t>(model.akoIndex) < statements.size())
+        return &statements[static_cast<std::size_t>(model.akoIndex)];
+    const ModelStatement* found = nullptr;
+    for (const ModelStatement& other : statements)
+        if (&other != &model && EqualsNoCase(other.name, model.akoName) && (other.scope == model.scope || other.scope == 0) &&
+            (!found || other.scope == model.scope))
+            found = &other;
+    return found;
+}
+
+// SPICE 2G and Spice3 have no AKO models: the model's parameters after its base's, less those
+// it gives itself (upper case, as names are matched).
+std::string WholeAkoParameters(const ModelStatement& model, int depth = 0)
+{
+    std::string own = CopyUpperCase(model.paramText);
+    const ModelStatement* base = model.akoName.empty() || depth > 50 ? nullptr : AkoBaseOf(model);
+    if (!base) return own;
+    std::string inherited = WholeAkoParameters(*base, depth + 1);
+    for (std::size_t eq = own.find('='); eq != std::string::npos; eq = own.find('=', eq + 1)) {
+        std::size_t end = eq;
+        while (end > 0 && own[end - 1] == ' ') --end;
+        std::size_t start = end;
+        while (start > 0 && own[start - 1] != ' ' && own[start - 1] != '\n' && own[start - 1] != '+') --start;
+        if (start < end) FindModelParam(inherited, std::string_view(own).substr(start, end - start), true);
+    }
+    while (!own.empty() && own.front() == ' ') own.erase(0, 1);
+    if (own.empty()) return inherited;
+    return inherited.empty() ? own : inherited + " " + own;
+}
+
+}  // namespace
+
 int ExportModelStatements(int scope)
 {
     std::vector<std::string> written;
-    for (const ModelStatement& model : Models().statements) {
-        if (model.name.empty() || model.scope != scope) continue;
+    for (const ModelStatement& statement : Models().statements) {
+        if (statement.name.empty() || statement.scope != scope) continue;
+        ModelStatement whole;
+        if (!statement.akoName.empty() && (Is2G() || IsSpice3())) {
+            whole = statement;
+            whole.paramText = WholeAkoParameters(statement);
+            whole.akoName.clear();
+        }
+        const ModelStatement& model = whole.name.empty() ? statement : whole;
         const ModelTypeRow* row = FindModelTypeRow(model.type);
         if (!row) continue;
         const std::string key = model.name + "\x01" + row->name;
@@ -786,6 +830,11 @@ void ExportControlLines()
     // A netlist's own .IC and .NODESET lines wait for the build in the reader's list.
     for (const DeferredInitialLine& line : NetlistReader().deferredInitialLines)
         if (line.scope == 0) AddSpiceLine(0, MapNodeReferences(line.text, 0, false) + "\n", false);
+    if (!run.capacitorHolds.empty()) {
+        std::string holds = ".IC";
+        for (const std::string& hold : run.capacitorHolds) holds += " " + hold;
+        AddSpiceLine(0, holds + "\n", false);
+    }
     AddSpiceLine(0, OptionsLineText(), false);
     // Spice3 has no library of whole files (ngspice's .LIB names a section of one and refuses a
     // line without): what the circuit takes from its libraries is written into the netlist.

@@ -245,6 +245,26 @@ void AppendPartValue(std::string& line, const SchematicItem* component, int scop
     line += " " + fields.first + fields.rest + "\n";
 }
 
+// This program holds a capacitor at its IC= for the operating point, as PSpice does; SPICE 2G
+// and Spice3 take the IC only with UIC. A grounded capacitor's hold is written there as an .IC
+// of its other node (an .IC names nodes, not the voltage between two).
+void NoteCapacitorHold(const SchematicItem* component, int scope)
+{
+    if (scope != 0 || !(Is2G() || IsSpice3()) || component->pinNodes.size() < 2) return;
+    const std::string rest = SplitPartValue(component, scope, false).rest;
+    if (rest.rfind(" IC=", 0) != 0) return;
+    std::string ic = rest.substr(4, rest.find(' ', 4) == std::string::npos ? std::string::npos : rest.find(' ', 4) - 4);
+    const std::int32_t a = component->pinNodes[0];
+    const std::int32_t b = component->pinNodes[1];
+    if (ic.empty() || (a == 0) == (b == 0)) return;
+    if (a == 0) {
+        if (ic.front() == '-') ic.erase(0, 1);
+        else if (ic.front() == '{' && ic.back() == '}') ic = "{-(" + ic.substr(1, ic.size() - 2) + ")}";
+        else ic = "-" + ic;
+    }
+    ExportRun().capacitorHolds.push_back("V(" + GetSpiceNodeName(a == 0 ? b : a, scope) + ")=" + ic);
+}
+
 // A resistor, capacitor or inductor with a model in Spice3: the model name before the value (the
 // order ngspice keeps the model of a capacitor or inductor by). The R, C and L models know no
 // value multiplier (folded into the part's value here), no voltage or current coefficients and
@@ -668,6 +688,12 @@ std::string GetSpiceNodeName(std::int32_t node, int scope, const SchematicItem* 
         const std::int32_t analog = InterfacedAnalogNode(node, scope);
         if (analog >= 0) return GetSpiceNodeName(analog, scope);
     }
+    // A net with a global name is written by that name wherever it has one, so that it meets
+    // the same net in the subcircuits.
+    if (domain == 0) {
+        const std::string global = GlobalNetName(node, scope);
+        if (!global.empty()) return GlobalNodeNameIn(global, scope);
+    }
     if (!Is2G()) {
         std::string name = FindNodeNameFromEnd(CircuitNodeTable(), node, scope, domain);
         const std::size_t dot = name.rfind('.');
@@ -768,6 +794,7 @@ int ExportPartLines(int scope)
         case kComponentResistor:
         case kComponentCapacitor:
         case kComponentInductor:
+            if (type == kComponentCapacitor) NoteCapacitorHold(component, scope);
             if (IsSpice3() && (hasModel || type == kComponentResistor)) {
                 ExportSpice3Passive(line, component, name, scope);
                 break;
@@ -799,15 +826,25 @@ int ExportPartLines(int scope)
                 else
                     line += "\n";
             } else {
-                // Only a plain area factor other than 0 carries over; OFF and IC= are this
-                // program's own instance settings. A Spice3 diode names its area (ngspice takes
-                // a number after a diode's model for a node).
+                // Only a plain area factor other than 0 carries over to PSpice, which has no OFF
+                // or IC= on these parts. A Spice3 diode names its area (ngspice takes a number
+                // after a diode's model for a node).
                 std::istringstream in(value);
                 std::string first;
                 if (in >> first) {
                     const double area = ParseNumber(first);
                     if (!ParseError() && area != 0.0)
                         line += StrPrintf(IsSpice3() && type == kComponentDiode ? " AREA=%g" : " %g", area);
+                }
+                // Spice3 has both: OFF decides the operating point of a circuit with more than
+                // one (a latch), which ngspice otherwise finds elsewhere.
+                if (IsSpice3()) {
+                    static const std::regex kOff(R"((^|\s)OFF\d*(\s|$))", std::regex::icase);
+                    static const std::regex kIc(R"((^|\s)IC\s*=\s*([^\s,]+)(\s*,\s*([^\s,]+))?)", std::regex::icase);
+                    std::smatch ic;
+                    if (std::regex_search(value, kOff)) line += " OFF";
+                    if (std::regex_search(value, ic, kIc))
+                        line += " IC=" + ic[2].str() + (ic[4].matched ? "," + ic[4].str() : std::string());
                 }
                 line += "\n";
             }
@@ -1011,8 +1048,9 @@ int ExportPartLines(int scope)
                 AppendPartModelName(line, component, true);
             } else if (type == kComponentSubckt || type == kComponentMacro) {
                 std::string subckt;
-                ScopeSubcktName(component, subckt);
+                const int called = ScopeSubcktName(component, subckt);
                 WritePartNameAndNodes(line, component, name);
+                AppendGlobalPins(line, called, scope);
                 line += " " + subckt;
                 AppendSubcktArguments(line, component, 'X');
                 line += "\n";

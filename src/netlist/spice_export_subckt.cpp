@@ -95,8 +95,9 @@ std::string SubcktNameOf(std::string_view line)
     return CopyUpperCase(name);
 }
 
-// The text of a definition's source: the circuit window's own text or a file.
-bool SourceText(const std::string& file, std::string& text)
+}  // namespace
+
+bool SubcktSourceText(const std::string& file, std::string& text)
 {
     WindowRecord* record = ExportRun().record;
     if (record && (file.empty() || EqualsNoCase(file, record->title))) {
@@ -110,6 +111,8 @@ bool SourceText(const std::string& file, std::string& text)
     text = all.str();
     return true;
 }
+
+namespace {
 
 int ExportSubcktDefinition(int scope, const ScopeExpansion& info)
 {
@@ -135,14 +138,14 @@ int ExportSubcktDefinition(int scope, const ScopeExpansion& info)
         const bool ownText = record && record->kind == kWindowTextCircuit && (file.empty() || EqualsNoCase(file, record->title));
         if (!SpiceExport().expandSubcircuits && ownText) return 0;
         std::string text;
-        if (!SourceText(file, text)) return ErrnoToMessageId(errno ? errno : ENOENT);
+        if (!SubcktSourceText(file, text)) return ErrnoToMessageId(errno ? errno : ENOENT);
         if (start < 0 || static_cast<std::size_t>(start) > text.size()) return 0;
         AddSpiceLine(scope, StrPrintf("*** From file %s\n", file.c_str()), false);
         std::size_t stop = end >= 0 && static_cast<std::size_t>(end) < text.size() ? static_cast<std::size_t>(end) : text.size();
         const std::size_t endsLineEnd = text.find('\n', stop);
         stop = endsLineEnd == std::string::npos ? text.size() : endsLineEnd + 1;
         for (const std::string& line : LogicalLines(PhysicalLines(text.substr(static_cast<std::size_t>(start), stop - start))))
-            AddSpiceLine(scope, FixContinuations(line) + "\n", false);
+            AddSpiceLine(scope, CopiedLineWithGlobals(FixContinuations(line)) + "\n", false);
         AddSpiceLine(scope, "\n", false);
         return 0;
     }
@@ -158,6 +161,7 @@ int ExportSubcktDefinition(int scope, const ScopeExpansion& info)
         header += ' ';
         header += GetSpiceNodeName(pinMap[pin] > 0 ? pinMap[pin] : 0, scope, nullptr, 0);
     }
+    for (const std::string& global : MacroScopeGlobals(scope)) header += " " + GlobalNodeNameIn(global, scope);
     if (call) AppendSubcktArguments(header, call, '.');
     AddSpiceLine(scope, header + "\n", false);
     if (int rc = ExportPartLines(scope)) return rc;
@@ -202,7 +206,7 @@ void CopyTextSubcircuits()
             skip.push_back(skipped);
         }
         if (skip.size() > 1 && !skip.back()) {
-            AddSpiceLine(section, line + "\n", false);
+            AddSpiceLine(section, CopiedLineWithGlobals(line) + "\n", false);
             copied = true;
         }
         if (closes && skip.size() > 1) {

@@ -2,6 +2,8 @@
 // What the SPICE export's writers share: the export's state, the output line list and the text
 // helpers on model parameters, parameter references and node names.
 #include <cstdint>
+#include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -37,6 +39,17 @@ struct SpiceExportRun {
     std::unordered_set<int> verbatimSections;
     // The SPICE names taken per scope (upper case), so that added elements never take one.
     std::unordered_map<int, std::unordered_set<std::string>> takenNames;
+    // The analog nets of each scope (scope, node) that carry a global name, and the names the
+    // global nets are written by (keyed by name, and in SPICE 2G by scope too).
+    bool globalNetsMade = false;
+    std::map<std::pair<int, std::int32_t>, std::string> globalNets;
+    std::map<std::string, std::string> globalNodeNames;
+    std::map<std::string, std::string> renamedGlobals;
+    // The global nets of the SPICE text definitions, by definition name.
+    bool textGlobalsMade = false;
+    std::map<std::string, std::set<std::string>> textGlobals;
+    // The .IC items that hold the main circuit's grounded capacitors at their IC= (SPICE 2G, Spice3).
+    std::vector<std::string> capacitorHolds;
 };
 
 SpiceExportRun& ExportRun();
@@ -97,10 +110,27 @@ std::string ComponentTypeName(const SchematicItem* component);
 int ComponentScope(const SchematicItem* component);
 bool IsGeneratedInterface(const SchematicItem* component);
 
+// ---- global nets (globals) -------------------------------------------------------------
+// Whether the dialect passes global nets to macro definitions as extra pins (SPICE 2G, Spice3).
+bool GlobalNetsArePins();
+// The global name ("$G_...", upper case) the net carries in the scope, or "".
+std::string GlobalNetName(std::int32_t node, int scope);
+// The name the dialect writes the global net by in the scope.
+std::string GlobalNodeNameIn(const std::string& global, int scope);
+// The global nets a macro's definition takes as extra pins, in the order of its .SUBCKT line.
+std::vector<std::string> MacroScopeGlobals(int scope);
+// The extra pins of a call of the macro scope made in the scope.
+void AppendGlobalPins(std::string& line, int calledScope, int scope);
+// A line of a SPICE text definition as copied: its global nets renamed where the dialect needs,
+// and in a .SUBCKT line or a call the global nets its definition reaches as extra pins.
+std::string CopiedLineWithGlobals(std::string line);
+
 // ---- digital primitives (digital) ------------------------------------------------------
 int ExportDigitalPrimitive(SpiceOutputLine& line, SchematicItem* component, std::string_view partName);
 
 // ---- subcircuits (subckt) --------------------------------------------------------------
+// The text of a definition's source: the circuit window's own text or a file.
+bool SubcktSourceText(const std::string& file, std::string& text);
 // A SPICE text's logical lines: each line with the "+" lines that continue it ("\n"-joined).
 std::vector<std::string> SpiceTextLogicalLines(const std::string& text);
 int ExportSubcircuits();

@@ -56,15 +56,19 @@ protected:
         ASSERT_EQ(WriteFileReplacing((dir_ / name).string(), [record](int unit) { return WriteCircuitSections(record, unit); }), 0);
     }
 
-    // DIV: IN - 1k - OUT - 1k - ground; with a text area, the upper resistor's value as given
-    // (PDIV: RTOP, a parameter of 1k unless the call says).
-    void WriteDivider(const std::string& name = "DIV.CIR", const std::string& upper = "1k", const std::string& text = {})
+    // DIV: IN - 1k - OUT - 1k - ground (or the global net $G_REF); with a text area, the upper
+    // resistor's value as given (PDIV: RTOP, a parameter of 1k unless the call says).
+    void WriteDivider(const std::string& name = "DIV.CIR", const std::string& upper = "1k", const std::string& text = {},
+                      bool toGlobal = false)
     {
         WriteCircuitFileOf(name, [&](WindowRecord* record) {
             SchematicItem* r1 = Place(record, "Resistor", 10, 10, "R1", upper.c_str());
             SchematicItem* r2 = Place(record, "Resistor", 20, 10, "R2", "1k");
             Wire(record, r1, 1, r2, 0);
-            Ground(record, r2, 1);
+            if (toGlobal)
+                Label(record, "$G_REF", r2, 1);
+            else
+                Ground(record, r2, 1);
             Label(record, "IN", r1, 0);
             Label(record, "OUT", r1, 1);
             record->textArea = text;
@@ -88,8 +92,8 @@ protected:
     }
 
     // The top circuit in the program's first circuit window: 10 V into the macro, its output
-    // loaded by 2k and named VOUT.
-    WindowRecord* DrawTop(const char* macro)
+    // loaded by 2k and named VOUT; with global, $G_REF held at 2 V.
+    WindowRecord* DrawTop(const char* macro, bool global = false)
     {
         WindowRecord* top = GetActiveChildRecord();
         EXPECT_NE(top, nullptr);
@@ -103,6 +107,11 @@ protected:
         Wire(top, x1, 1, load, 0);
         Ground(top, load, 1);
         Label(top, "VOUT", x1, 1);
+        if (global) {
+            SchematicItem* v2 = Place(top, "V", 10, 40, "V2", "DC 2");
+            Ground(top, v2, 1);
+            Label(top, "$G_REF", v2, 0);
+        }
         top->document->limits.transient = {"10u", "", "11", "27"};
         // The nodes, as the editor numbers them after each change.
         top->document->connectivityStale = 1;
@@ -115,7 +124,12 @@ protected:
     {
         const std::filesystem::path run = dir_ / ("ng" + std::to_string(dialect));
         std::filesystem::create_directories(run);
-        if (dialect == kSpiceDialectPspice) std::ofstream(run / ".spiceinit") << "set ngbehavior=ps\n";
+        std::string global;
+        if (dialect == kSpiceDialectPspice) {
+            std::ofstream(run / ".spiceinit") << "set ngbehavior=ps\n";
+            // PSpice takes a name beginning "$G_" for a global net; ngspice is told so.
+            if (text.find("$G_REF") != std::string::npos) global = ".GLOBAL $G_REF\n";
+        }
         // SPICE 2G numbers every node: VOUT is the node the export wrote at RL's first pin.
         std::string node = "vout";
         if (dialect == kSpiceDialect2G) {
@@ -123,7 +137,7 @@ protected:
             static const std::regex kLoad(R"(\nRL (\d+) )");
             if (std::regex_search(text, m, kLoad)) node = m[1].str();
         }
-        std::ofstream(run / "circuit.cir") << text.substr(0, text.rfind(".END\n")) << ".control\nop\nprint v(" << node
+        std::ofstream(run / "circuit.cir") << text.substr(0, text.rfind(".END\n")) << global << ".control\nop\nprint v(" << node
                                            << ")\n.endc\n.end\n";
         const std::string command = "cd '" + run.string() + "' && ngspice -b circuit.cir > out.txt 2>&1";
         std::system(command.c_str());
@@ -139,16 +153,16 @@ protected:
 
     // Exports the top circuit in each dialect; each export reads back into a circuit of the
     // same elements and ngspice finds the expected VOUT.
-    void CheckExports(const char* macro, int resistors, double expectedOut)
+    void CheckExports(const char* macro, int resistors, double expectedOut, bool global = false)
     {
         ASSERT_EQ(std::system("command -v ngspice > /dev/null 2>&1"), 0)
             << "ngspice is not installed (Debian package ngspice; bash tools/setup.sh installs it)";
         Start();
         Settings().workingDirectory = dir_.string() + "/";
-        WriteDivider();
+        WriteDivider("DIV.CIR", "1k", {}, global);
         WriteDivider("PDIV.CIR", "RTOP", ".PARAMETERS(RTOP=1k)\n");
         WriteOuter();
-        WindowRecord* top = DrawTop(macro);
+        WindowRecord* top = DrawTop(macro, global);
         ASSERT_NE(top, nullptr);
         for (SpiceDialect dialect : {kSpiceDialect2G, kSpiceDialectPspice, kSpiceDialectSpice3}) {
             SCOPED_TRACE(std::string(macro) + " dialect " + std::to_string(dialect));
@@ -208,6 +222,15 @@ TEST_F(SpiceExportMacro, NestedMacrosExportAsNestedSubcircuitsThatRunAlike)
     // behind 500 + 1k.
     const double inner = 1.0 / (1.0 / 1000.0 + 1.0 / 1200.0);
     CheckExports("OUTER", 5, 10.0 * inner / (500.0 + 1000.0 + inner));
+}
+
+TEST_F(SpiceExportMacro, AGlobalNetInsideNestedMacrosIsOneNetInEveryDialect)
+{
+    // The divider inside OUTER returns to $G_REF, which only the top circuit holds, at 2 V: its
+    // output sees 10 V behind 1.5k, 2 V behind 1k and 1.2k to ground. ngspice read the Spice3
+    // export's " $G_REF" as a comment and SPICE 2G's subcircuit node as a net of its own.
+    const double vout = (10.0 / 1500.0 + 2.0 / 1000.0) / (1.0 / 1500.0 + 1.0 / 1000.0 + 1.0 / 1200.0);
+    CheckExports("OUTER", 5, vout, true);
 }
 
 // The windows out of sight that a run reads its macros into: children of the frame outside the

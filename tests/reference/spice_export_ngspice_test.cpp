@@ -616,6 +616,91 @@ TEST_F(SpiceExportNgspice, SuffixedAcCurrentsRunInNgspice)
 }
 
 
+// Forms of this program that the Spice3 export lost, each run by ngspice as this program runs
+// the original, with the line that carries it.
+TEST_F(SpiceExportNgspice, InstanceSettingsAndAkoModelsRunInNgspiceAsHere)
+{
+    ASSERT_TRUE(NgspiceInstalled()) << "ngspice is not installed (Debian package ngspice; bash tools/setup.sh installs it)";
+    struct Case {
+        const char* name;
+        const char* parts;
+        ReferenceAnalysis analysis;
+        const char* written;
+        const char* written2G;
+    };
+    const Case cases[] = {
+        // Only PSpice knows AKO: ngspice refused ".MODEL DKID AKO:DBASE D". The model is
+        // written whole, its base's parameters with its own.
+        {"export_ako_model",
+         "V1 1 0 DC 5\nR1 1 2 1K\nD1 2 0 DBASE\nR2 1 3 1K\nD2 3 0 DKID\n.MODEL DBASE D (IS=1E-14 RS=10 N=1.2)\n"
+         ".MODEL DKID AKO:DBASE D (IS=1E-12)\n.DC V1 0 5 0.5\n",
+         ReferenceAnalysis::kDc, ".MODEL DKID D (RS=10 N=1.2 IS=1E-12)\n", ".MODEL DKID D RS=10 N=1.2 IS=1E-12\n"},
+        // Capacitors' IC= without UIC, which this program holds for the operating point (as
+        // PSpice does) and ngspice ignored.
+        {"export_capacitor_holds", "V1 1 0 DC 5\nR1 1 2 1K\nC1 2 0 1N IC=2\nR2 2 3 2K\nC2 0 3 1N IC=1\n.TRAN 0.1U 10U 0 0.1U\n",
+         ReferenceAnalysis::kTran, ".IC V(2)=2 V(3)=-1\n", nullptr},
+        // A latch whose state Q1's OFF chooses: without it ngspice settled between the two states
+        // (1.19 V on both collectors).
+        {"export_off_latch",
+         "VCC 1 0 5\nRC1 1 2 1K\nRC2 1 3 1K\nRB1 2 4 10K\nRB2 3 5 10K\nQ1 2 5 0 QN OFF\nQ2 3 4 0 QN\n"
+         ".MODEL QN NPN (BF=100)\n.TRAN 1U 10U\n",
+         ReferenceAnalysis::kTran, "Q1 2 5 0 QN OFF\n", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        const std::string text = std::string("* ") + c.name + "\n" + c.parts + ".END\n";
+        ReferenceCircuit circuit = OwnCircuit(c.name, text.c_str(), c.analysis, {"2", "3"}, 1e-3);
+        const std::string exported = RunBothOnTheSpice3Export(circuit, MaskOf(c.analysis));
+        EXPECT_NE(exported.find(c.written), std::string::npos) << exported;
+        if (c.written2G) EXPECT_NE(ExportText(kSpiceDialect2G, MaskOf(c.analysis)).find(c.written2G), std::string::npos);
+    }
+}
+
+// A netlist whose subcircuits reach the global net $G_REF, one through the other: ngspice read
+// " $G_REF" of the copied definitions as a comment ("too few nodes"). Each export holds 2 V on
+// the net inside DIV too, so that ngspice finds this program's operating point.
+TEST_F(SpiceExportNgspice, GlobalNetsOfTextSubcircuitsRunInNgspiceAsHere)
+{
+    ASSERT_TRUE(NgspiceInstalled()) << "ngspice is not installed (Debian package ngspice; bash tools/setup.sh installs it)";
+    ReferenceCircuit circuit = OwnCircuit("export_text_globals",
+                                          "* global net in nested subcircuits\n"
+                                          "V1 1 0 10\n"
+                                          "V2 $G_REF 0 2\n"
+                                          "X1 1 2 OUTER\n"
+                                          "R9 2 0 2K\n"
+                                          ".SUBCKT OUTER IN OUT\n"
+                                          "RS IN MID 500\n"
+                                          "X2 MID OUT DIV PARAMS: RB=1K\n"
+                                          "RL OUT 0 3K\n"
+                                          ".ENDS\n"
+                                          ".SUBCKT DIV IN OUT PARAMS: RB=2K\n"
+                                          "R1 IN OUT 1K\n"
+                                          "R2 OUT $G_REF {RB}\n"
+                                          ".ENDS\n"
+                                          ".TRAN 1U 10U\n"
+                                          ".PRINT TRAN V(2)\n"
+                                          ".END\n",
+                                          ReferenceAnalysis::kTran, {"2"}, 1e-6);
+    std::vector<OurCurve> ours;
+    ASSERT_EQ(RunOurs(circuit, ours), 0);
+    const double expected = ours[0].y.back().real();
+    EXPECT_NEAR(expected, (10.0 / 1500.0 + 2.0 / 1000.0) / (1.0 / 1500.0 + 1.0 / 1000.0 + 1.0 / 1200.0), 1e-6);
+    for (SpiceDialect dialect : {kSpiceDialectSpice3, kSpiceDialect2G}) {
+        SCOPED_TRACE(dialect);
+        const std::string text = ExportText(dialect, kExportTransient);
+        std::smatch print;
+        ASSERT_TRUE(std::regex_search(text, print, std::regex(R"(\.PRINT TRAN (\S+))"))) << text;
+        std::string quantity = print[1].str();
+        std::transform(quantity.begin(), quantity.end(), quantity.begin(), ::tolower);
+        const std::string log = NgspiceBatchLog(text + ".control\nop\nprint " + quantity + "\n.endc\n");
+        std::smatch value;
+        ASSERT_TRUE(std::regex_search(log, value, std::regex(R"(\nv\(\d+\) = (\S+))"))) << log << "\n" << text;
+        EXPECT_NEAR(std::stod(value[1].str()), expected, 1e-6) << text;
+    }
+}
+
 // The pieces of a drawn circuit's file: a component with its part name and value, a node label,
 // and the file around them with its text area (and a transient of v(A), v(B), v(C)).
 std::string DrawnComponent(const char* name, int x, int y, const char* part = nullptr, const char* value = nullptr)
@@ -670,8 +755,9 @@ TEST_F(SpiceExportNgspice, DrawnMacroCallsRunInNgspiceAsInTheBatch)
                        DrawnComponent("Resistor", 50, 10, "R9", "RL*2") + DrawnComponent("Ground", 56, 10) +
                        DrawnLabel("C", 50, 10),
                    ".DEFINE RL 2K\n", true),
-         // Only the PSpice form names the global node so that a subcircuit reaches it.
-         {kSpiceDialectPspice}},
+         // PSpice keeps the name $G_REF; Spice3 (where ngspice read " $" as a comment) and SPICE
+         // 2G (whose subcircuit nodes are local) pass the net to the subcircuit as a pin.
+         {kSpiceDialectPspice, kSpiceDialectSpice3, kSpiceDialect2G}},
         // Values that are expressions of defines: the source's and, inside the macro, one of the
         // macro's parameters.
         {"expressions of defines",
