@@ -61,6 +61,10 @@ struct DeviceRunServices {
     // The operating-point report of the numeric output (the semiconductors' and inductors'
     // working values).
     std::function<void()> writeOperatingPointReport;
+    // The reported quantities of the devices (terminal currents, charges, capacitances) that
+    // the loads of a transient run's time points leave unwritten while nothing reads them,
+    // written from what each device's last load left.
+    std::function<void()> writeBehindDeviceReports;
 };
 
 // The program's device services.

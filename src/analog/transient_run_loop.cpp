@@ -474,6 +474,7 @@ int TransientTimeLoop(WindowRecord* window)
     if (s.runPhase == kPhaseOperatingPoint || s.runPhase == kPhaseAcBias) return OperatingPointPass(window);
     const int rc = TimeStepPass(window);
     WriteConstantCapacitorRecords();
+    if (DeviceServices().writeBehindDeviceReports) DeviceServices().writeBehindDeviceReports();
     return rc;
 }
 

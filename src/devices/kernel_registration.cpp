@@ -12,6 +12,7 @@
 #include "devices/linear_stamps.h"
 #include "devices/lossy_line_load.h"
 #include "devices/model_temperature.h"
+#include "devices/mosfet_load.h"
 #include "devices/mosfet_model.h"
 #include "devices/op_report.h"
 #include "devices/poly_load.h"
@@ -84,6 +85,7 @@ void RegisterDeviceRunServices()
     d.lossyLineLandingStep = LossyLineLandingStep;
     d.loadConstantLinearPart = LoadConstantLinearPart;
     d.writeOperatingPointReport = WriteOperatingPointReport;
+    d.writeBehindDeviceReports = WriteBehindMosfetReports;
 }
 
 }  // namespace kq5

@@ -134,6 +134,13 @@ std::uint64_t LoadEpochOf(const AnalogSolverState& s, double gmin, double gmax, 
     return e.number;
 }
 
+// Some device's reported quantities are older than its last load.
+bool& ReportsBehind()
+{
+    static bool behind = false;
+    return behind;
+}
+
 }  // namespace
 
 std::uint64_t MosfetLoadEpoch()
@@ -143,6 +150,12 @@ std::uint64_t MosfetLoadEpoch()
 }
 
 namespace {
+
+// Whether histories of stateCount entries hold the seven-state block at slot.
+bool BlockInStates(int slot, std::size_t stateCount)
+{
+    return slot >= 0 && static_cast<std::size_t>(slot) + 28 <= stateCount;
+}
 
 // What every device of one load pass reads from the solver: taken once per pass instead of
 // once per device.
@@ -161,6 +174,10 @@ struct MosLoadPass {
     bool firstOrder;
     double ag0, ag1;   // integration coefficients 0 and 1
     std::uint64_t epoch;
+    // The devices write their reported quantities at this pass: outside the time points
+    // always, at them only while an expression reads them or the run data keeps them (the
+    // run's end writes what the last loads left, WriteBehindMosfetReports).
+    bool writeReports;
 
     MosLoadPass(AnalogSolverState& solver, const std::vector<double>& solution, double gminValue)
         : s(solver), x(solution.data()), rhs(solver.rhs.data()), pool(solver.pool->data()),
@@ -173,11 +190,14 @@ struct MosLoadPass {
           report(RunControl().runDataMode != kRunDataRetrieve),
           trapezoidal(solver.method == kMethodTrap && (solver.order == 1 || solver.order == 2)),
           firstOrder(solver.order == 1), ag0(solver.ag0), ag1(solver.ag1),
-          epoch(LoadEpochOf(solver, gmin, gmax, report))
+          epoch(LoadEpochOf(solver, gmin, gmax, report)),
+          writeReports(report && (!timeSteps || (Devices().familiesRead & kFamilyMosfet) != 0 ||
+                                  RunControl().runDataMode == kRunDataSave))
     {
+        if (report && !writeReports) ReportsBehind() = true;
     }
 
-    bool StatesHold(int slot) const { return slot >= 0 && static_cast<std::size_t>(slot) + 28 <= stateCount; }
+    bool StatesHold(int slot) const { return BlockInStates(slot, stateCount); }
 
     // The present current of the charge at q (its current at current) and its companion
     // conductance and current (both left alone when the method and order give no current).
@@ -386,6 +406,35 @@ void AddSeriesStamps(const MosfetDevice& d, double grds, const MatrixElementRef*
     e[20].Add(-gs);
     e[24].Add(-gd);
     e[28].Add(-gs);
+}
+
+// The quantities the device reports (terminal currents, capacitances and, with states, the
+// charges) from what its last load left: its values, and its charges q and their currents iq
+// (null without states). The gate's charge currents count in time steps only.
+void WriteReport(MosfetDevice& d, const double* q, const double* iq, bool gateCurrents, double grds)
+{
+    const MosfetLoadValues& v = d.values;
+    const double type = d.temperature.type;
+    const double cqgs = q ? iq[kQgs] : 0.0;
+    const double cqgd = q ? iq[kQgd] : 0.0;
+    const double cqgb = q ? iq[kQgb] : 0.0;
+    FetQuantities& fq = d.quantities;
+    fq.ig = gateCurrents ? type * (cqgs + cqgd + cqgb) : 0.0;
+    fq.id = type * (grds * v.vds0 + v.cd - (gateCurrents ? cqgd : 0.0));
+    fq.ib = type * (v.cbd + v.cbs - (gateCurrents ? cqgb : 0.0));
+    fq.is = -fq.ig - fq.id - fq.ib;
+    fq.cbd = v.capbd;
+    fq.cbs = v.capbs;
+    fq.cgs = v.capgs;
+    fq.cgd = v.capgd;
+    fq.cgb = v.capgb;
+    if (q) {
+        fq.qgs = q[kQgs];
+        fq.qgd = q[kQgd];
+        fq.qgb = q[kQgb];
+        fq.qbd = q[kQbd];
+        fq.qbs = q[kQbs];
+    }
 }
 
 // A bypassed device whose last load was in this load pass's epoch: the same additions again
@@ -674,29 +723,7 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
     g[15] = -gds - xrev * (gm + gmbs);
     AddStamps(d, g, e);
 
-    if (p.report) {
-        const double cqgs = states ? iq[kQgs] : 0.0;
-        const double cqgd = states ? iq[kQgd] : 0.0;
-        const double cqgb = states ? iq[kQgb] : 0.0;
-        const bool gateCurrents = p.timeSteps;
-        FetQuantities& fq = d.quantities;
-        fq.ig = gateCurrents ? type * (cqgs + cqgd + cqgb) : 0.0;
-        fq.id = type * (grds * v.vds0 + v.cd - (gateCurrents ? cqgd : 0.0));
-        fq.ib = type * (v.cbd + v.cbs - (gateCurrents ? cqgb : 0.0));
-        fq.is = -fq.ig - fq.id - fq.ib;
-        fq.cbd = v.capbd;
-        fq.cbs = v.capbs;
-        fq.cgs = v.capgs;
-        fq.cgd = v.capgd;
-        fq.cgb = v.capgb;
-        if (states) {
-            fq.qgs = q[kQgs];
-            fq.qgd = q[kQgd];
-            fq.qgb = q[kQgb];
-            fq.qbd = q[kQbd];
-            fq.qbs = q[kQbs];
-        }
-    }
+    if (p.writeReports) WriteReport(d, q, iq, p.timeSteps, grds);
 }
 
 }  // namespace
@@ -749,6 +776,26 @@ int LoadMosLevel123()
                                                      if (kTakesLevel123(d)) LoadOne(pass, d, entry);
                                                      return 0;
                                                  });
+}
+
+void WriteBehindMosfetReports()
+{
+    if (!ReportsBehind()) return;
+    ReportsBehind() = false;
+    AnalogSolverState& s = AnalogSolver();
+    const std::size_t stateCount = std::min(s.chargeStates.size(), s.currentStates.size());
+    const double gmax = Devices().gmax;
+    // Only time points' loads leave reports behind: their gate charges carry currents.
+    ForEachDeviceWithStamps<MosfetDevice>(kMosfetDeviceList, s.devices.mosfets,
+                                          [&](MosfetDevice& d, SemiconductorStamps& entry) {
+                                              if (!kTakesLevel123(d)) return 0;
+                                              const int slot = entry.stateSlot;
+                                              const bool states = BlockInStates(slot, stateCount);
+                                              const double* q = states ? s.chargeStates.data() + slot : nullptr;
+                                              const double* iq = states ? s.currentStates.data() + slot : nullptr;
+                                              WriteReport(d, q, iq, true, std::min(d.temperature.rds, gmax));
+                                              return 0;
+                                          });
 }
 
 void ShiftMosfetHistory(bool timeSteps)

@@ -41,6 +41,9 @@ int LoadMosLevel123();
 // After an accepted point: the voltage history moves one point back (and, in time steps, the
 // Meyer capacitances into their previous values).
 void ShiftMosfetHistory(bool timeSteps);
+// The reported quantities of the LEVEL 1 to 3 devices that time points' loads left unwritten
+// (nothing read them), from each device's last load.
+void WriteBehindMosfetReports();
 
 int AcLoadMosfets(int pass);
 int AddMosfetNoiseSources(double f);

@@ -5,6 +5,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -13,6 +14,7 @@
 #include "app/startup.h"
 #include "../core/file_test_support.h"
 #include "analog/batch_run.h"
+#include "program_output_support.h"
 
 namespace kq5 {
 namespace {
@@ -274,6 +276,32 @@ TEST_F(BatchJobs, AnAcRunReplayedWithRetrieveReportsOnlyWhatWasComputed)
     ASSERT_EQ(Run("amp.cir /A /R"), 0) << ReadText("amp.DOC");
     EXPECT_EQ(rows(ReadText("amp.ANO"), "INOISE"), rows(computed, "INOISE"));
     EXPECT_EQ(ReadText("amp.ANO").find("1.000e-20"), std::string::npos) << ReadText("amp.ANO");
+}
+
+// A transient run saved while it printed no MOSFET quantity, then replayed printing some: the
+// replay prints what a run printing them computes (the saved currents are those of every
+// point, not left over from the operating point).
+TEST_F(BatchJobs, ASavedTransientReplaysTheMosfetQuantitiesItDidNotPrint)
+{
+    const std::string models =
+        ".MODEL NM NMOS (LEVEL=3 VTO=0.7 TOX=20N NSUB=1E16 UO=550 THETA=0.05 VMAX=1.5E5 KAPPA=0.3 CGSO=0.3N "
+        "CGDO=0.3N CJ=2E-4 CJSW=5E-10 MJSW=0.33)\n"
+        ".MODEL PM PMOS (LEVEL=3 VTO=-0.8 TOX=20N NSUB=1E16 UO=220 THETA=0.05 VMAX=1E5 KAPPA=0.3 CGSO=0.3N "
+        "CGDO=0.3N CJ=2E-4 CJSW=5E-10 MJSW=0.33)\n";
+    const std::string inverter = "INVERTER\nVDD 1 0 5\nVIN 2 0 PULSE(0 5 1N 1N 1N 10N 20N)\nM1 3 2 0 0 NM L=1U W=4U\n"
+                                 "M2 3 2 1 1 PM L=1U W=10U\nC1 3 0 50F\n" + models + ".TRAN 1N 40N\n";
+    WriteFile("inv.cir", inverter + ".PRINT TRAN V(3)\n.END\n");
+    ASSERT_EQ(Run("inv.cir /T /S"), 0) << ReadText("inv.DOC");
+    WriteFile("inv.cir", inverter + ".PRINT TRAN {ID(M1)*1E6} {IG(M2)*1E6} {IS(M2)*1E6}\n.END\n");
+    ASSERT_EQ(Run("inv.cir /T /R"), 0) << ReadText("inv.DOC");
+    const std::vector<std::vector<double>> replayed = test::TableRows(ReadText("inv.TNO"));
+    ASSERT_EQ(Run("inv.cir /T"), 0) << ReadText("inv.DOC");
+    const std::vector<std::vector<double>> computed = test::TableRows(ReadText("inv.TNO"));
+    ASSERT_EQ(computed.size(), 41u) << ReadText("inv.TNO");
+    // The gate current of the PMOS flows at the edges only.
+    const auto gateCurrent = [](const std::vector<double>& row) { return row.size() > 2 && row[2] != 0.0; };
+    EXPECT_TRUE(std::any_of(computed.begin(), computed.end(), gateCurrent)) << ReadText("inv.TNO");
+    EXPECT_EQ(replayed, computed);
 }
 
 TEST_F(BatchJobs, StatisticsCountTheSolutionsOfAcRunsAndOfEverySweep)
