@@ -354,7 +354,12 @@ int StepShuntConductance(WindowRecord* window, int iterationLimit, bool restoreD
             CopySolution(good, x);
             CopySolution(good, s.previousSolution);
             if (restoreDevices) goodDevices.Restore();
-            if (!converged) s.iterationMode = kModeInitJunctions;
+            // Before any step has converged, the last resort starts again from the solution it
+            // began with (every node at 0 V) in plain iteration: from the junctions' starting voltages, the first solve of a
+            // long chain of gain stages is the linearised chain's gain times their offsets
+            // (voltages beyond 1e80 in a chain of ECL gates at their threshold), where the
+            // devices' loads make the matrix singular however large the shunt.
+            if (!converged) s.iterationMode = restoreDevices ? kModeNormal : kModeInitJunctions;
         }
     }
     s.shuntConductance = 0.0;
