@@ -8,6 +8,7 @@
 #include "core/analysis_state.h"
 #include "analog/convergence.h"
 #include "analog/device_dispatch.h"
+#include "analog/operating_point_states.h"
 #include "analog/sparse_factor.h"
 #include "analog/sparse_solve.h"
 #include "ui/status_text.h"
@@ -17,7 +18,6 @@
 #include "core/device_lists.h"
 #include "core/message_reporter.h"
 #include "platform/string_table.h"
-#include "netlist/fet_devices.h"
 #include "netlist/global_options.h"
 #include "netlist/spice_reader_state.h"
 
@@ -285,46 +285,6 @@ void CollectShuntElements()
         }
 }
 
-// What the devices carry from one solve into the next: each MOSFET's voltages and results of
-// its last evaluation, which the next load limits its voltages against and a bypassed load
-// stamps again (with what that evaluation added to the matrix), and the charge and current
-// states.
-class DeviceWorkingState {
-public:
-    void Keep()
-    {
-        mosfets_.clear();
-        for (const MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList)))
-            mosfets_.push_back({d.values, d.mode, d.replay, d.bsim3 ? d.bsim3->replay : Bsim3Replay{}});
-        charges_ = AnalogSolver().chargeStates;
-        currents_ = AnalogSolver().currentStates;
-    }
-    void Restore() const
-    {
-        auto kept = mosfets_.begin();
-        for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) {
-            if (kept == mosfets_.end()) break;
-            d.values = kept->values;
-            d.mode = kept->mode;
-            d.replay = kept->replay;
-            if (d.bsim3) d.bsim3->replay = kept->bsim3Replay;
-            ++kept;
-        }
-        CopySolution(charges_, AnalogSolver().chargeStates);
-        CopySolution(currents_, AnalogSolver().currentStates);
-    }
-
-private:
-    struct Mosfet {
-        MosfetLoadValues values;
-        double mode;
-        MosfetReplay replay;
-        Bsim3Replay bsim3Replay;
-    };
-    std::vector<Mosfet> mosfets_;
-    std::vector<double> charges_, currents_;
-};
-
 // Gmin stepping: a conductance from every node to ground makes the circuit nearly linear, so
 // Newton converges; the conductance is then lowered step by step, each solve starting from the
 // last converged one, and the last solve runs without it. The step shrinks after a failure
@@ -393,8 +353,13 @@ int StepShuntConductance(WindowRecord* window, int iterationLimit, bool restoreD
             shunt = lastGood / factor;
             CopySolution(good, x);
             CopySolution(good, s.previousSolution);
-            if (restoreDevices && converged) goodDevices.Restore();
-            if (!converged) s.iterationMode = kModeInitJunctions;
+            if (restoreDevices) goodDevices.Restore();
+            // Before any step has converged, the last resort starts again from the solution it
+            // began with (every node at 0 V) in plain iteration: from the junctions' starting voltages, the first solve of a
+            // long chain of gain stages is the linearised chain's gain times their offsets
+            // (voltages beyond 1e80 in a chain of ECL gates at their threshold), where the
+            // devices' loads make the matrix singular however large the shunt.
+            if (!converged) s.iterationMode = restoreDevices ? kModeNormal : kModeInitJunctions;
         }
     }
     s.shuntConductance = 0.0;

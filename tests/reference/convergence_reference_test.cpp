@@ -312,6 +312,29 @@ ReferenceCircuit BufferChain(int calls)
 // gmin stepping reaches the operating point.
 TEST_F(ConvergenceReferenceTest, SeventyEightBsim3OpampCallsFindTheirOperatingPoint) { Compare(BufferChain(78)); }
 
+// `gates` ECL gates in a chain, the input at the reference voltage: every gate is balanced,
+// so the linearised chain multiplies its offsets by the gain of every stage. A transient run
+// that starts from its operating point, as the program runs one.
+ReferenceCircuit EclChain(int gates)
+{
+    std::ostringstream text;
+    text << "* " << gates << " ECL gates at their threshold\n*@ tran V(N1) V(B1) V(N" << gates / 2 << ") V(N" << gates
+         << ") V(B" << gates << ")\n*@ floor 1e-3\n*@ rel 1e-3\n"
+         << "VEE VEE 0 -5.2\nVBB VBB 0 -1.29\nVIN N0 0 -1.29\n"
+         << ".MODEL QE NPN(IS=1E-16 BF=100 VAF=50 RB=50 RC=20 RE=2)\n.MODEL DX D(IS=1E-15 RS=10)\n"
+         << ".SUBCKT ECL IN OUT OUTB VEE VBB\nQ1 C1 IN E 0 QE\nQ2 C2 VBB E 0 QE\nRE E VEE 1.18K\nRC1 0 C1 300\n"
+         << "RC2 0 C2 290\nQ3 0 C1 OUTB QE\nQ4 0 C2 OUT QE\nR3 OUTB VEE 1.5K\nR4 OUT VEE 1.5K\nD1 OUT OX DX\n"
+         << "R5 OX VEE 50K\n.ENDS\n";
+    for (int i = 1; i <= gates; ++i) text << "X" << i << " N" << i - 1 << " N" << i << " B" << i << " VEE VBB ECL\n";
+    text << ".TRAN 1N 10N\n.end\n";
+    return ParseReferenceCircuit("ecl_chain_" + std::to_string(gates), text.str());
+}
+
+// Every fallback failed ("Failed to converge in specified number of iterations"): each failed
+// gmin step started again from the junctions' starting voltages, whose first solve put the
+// later gates' nodes beyond 1e80 V, and the next load made the matrix singular.
+TEST_F(ConvergenceReferenceTest, ThirtyEclGatesAtTheirThresholdFindTheirOperatingPoint) { Compare(EclChain(30)); }
+
 // Gate at 5 V, drain through 100 Mohm: the drain settles a fraction of a millivolt from the
 // source, where each Newton step may swap the device's drain and source.
 TEST_F(ConvergenceReferenceTest, ABsim1DeviceSettlingAtAlmostNoDrainVoltage) { Compare("bsim1_single_on"); }
