@@ -1,5 +1,6 @@
 // Transmission lines (ideal or lossy, decided by the model and the value text) and the three
 // switch parts.
+#include <cctype>
 #include <map>
 #include <new>
 
@@ -113,6 +114,15 @@ int TranslateLossyLine(SchematicItem* component, EvaluatedModel* model, std::str
     return 0;
 }
 
+// Whether the (upper-cased) value text has an F of its own: one that does not follow a digit,
+// a decimal point or a scale letter.
+bool NamesFrequency(const std::string& text)
+{
+    for (std::size_t at = text.find('F'); at != std::string::npos; at = text.find('F', at + 1))
+        if (at == 0 || !(std::isalnum(static_cast<unsigned char>(text[at - 1])) || text[at - 1] == '.')) return true;
+    return false;
+}
+
 }  // namespace
 
 int TranslateTransmissionLine(SchematicItem* component)
@@ -129,8 +139,9 @@ int TranslateTransmissionLine(SchematicItem* component)
     bool ideal = false;
     if (named)
         for (int p : {kTrnZo, kTrnTd, kTrnF, kTrnNl}) ideal = ideal || IsModelParamGiven(component, p) != 0;
-    // Z0 belongs to the ideal line alone, like TD, F and NL.
-    ideal = ideal || text.find('F') != std::string::npos || text.find("TD") != std::string::npos ||
+    // Z0 belongs to the ideal line alone, like TD, F and NL. An F that ends a number is a
+    // unit (C=100PF, C=1F per unit length of a lossy line), not the frequency.
+    ideal = ideal || NamesFrequency(text) || text.find("TD") != std::string::npos ||
             text.find("NL") != std::string::npos || text.find("Z0") != std::string::npos;
     return ideal ? TranslateIdealLine(component, model, text) : TranslateLossyLine(component, model, text);
 }

@@ -73,6 +73,18 @@ TEST_F(LineTest, LossyLineFromModel)
     EXPECT_EQ(t[0]->port2Minus, 0);
 }
 
+TEST_F(LineTest, FaradsOfALossyLineDoNotMakeItIdeal)
+{
+    for (const char* value : {"LEN=1 R=100 L=250NH C=100PF", "LEN=1 R=100 C=1F", "1 R=2 L=1U C=.5F"}) {
+        SCOPED_TRACE(value);
+        Fresh();
+        Part(kComponentTline, "T1", {1, 0, 2, 0}, {{kAttrValue, value}});
+        ASSERT_TRUE(Translate());
+        EXPECT_EQ(DeviceList(kIdealLineDeviceList).count, 0);
+        EXPECT_EQ(DeviceList(kLossyLineDeviceList).count, 1);
+    }
+}
+
 using SwitchTest = BuildTest;
 
 TEST_F(SwitchTest, VoltageSwitchDefaultsItsResistances)
