@@ -172,6 +172,15 @@ int IndexTextLine(const std::string& path, std::string_view line, long position,
         int ignored = 0;
         return RegisterLibraryFile(line.substr(length), kIndexWorkList, ignored, false, path);
     }
+    // A model kit often keeps its models in files that its library file includes: their
+    // definitions are the library's own. An .INC inside a subcircuit belongs to that body.
+    if (std::size_t length = MatchDotKeyword(line, kDotInclude)) {
+        std::string_view name = line.substr(length);
+        while (!name.empty() && (name.front() == ' ' || name.front() == '\t' || name.front() == '"')) name.remove_prefix(1);
+        if (depth != 0 || name.empty()) return 0;
+        int ignored = 0;
+        return RegisterLibraryFile(line.substr(length), kIndexWorkList, ignored, false, path);
+    }
     if (std::size_t length = MatchDotKeyword(line, kDotModel)) {
         if (depth != 0) return 0;
         std::string name, akoName, typeName;
