@@ -267,6 +267,8 @@ struct NetlistReaderState {
 
     // Subcircuit definitions of the files searched so far.
     std::vector<SubcktFileIndex> subcktIndexes;
+    // The names whose library definitions were compared with the other libraries' this build.
+    std::unordered_set<std::string> checkedLibraryDefinitions;
 
     // Defines.
     std::vector<DefineRow> defines;

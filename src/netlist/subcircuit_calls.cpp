@@ -35,6 +35,7 @@ constexpr int kMsgTooManyNodes = 10909;
 constexpr int kMsgMissingEnds = 10918;
 constexpr int kMsgTooFewNodes = 10919;
 constexpr int kMsgSubcktCallsItself = 10929;
+constexpr int kMsgSubcktDefinedAgain = 10979;
 constexpr int kMsgCantGroundPin = 10953;
 constexpr int kMsgExpectingFollow = 11901;
 
@@ -314,6 +315,57 @@ FoundDefinition FindDefinition(std::string_view name, int scope)
     if (FindInLibraries(name, -1, kLookupSubcircuit, error, &libraryPath) >= 0 && !libraryPath.empty())
         return FindTopLevel(libraryPath, name);
     return {};
+}
+
+// The statements of a definition from its .SUBCKT line to its .ENDS, blanks run together and
+// comment lines left out, to tell whether two definitions say the same.
+std::vector<std::string> DefinitionStatements(const SubcktDefinition& definition)
+{
+    std::vector<std::string> statements;
+    const int unit = FindFreeUnit();
+    if (unit < 0 || OpenUnit(definition.file, unit) != 0) {
+        CloseUnit(unit);
+        return statements;
+    }
+    SeekUnit(unit, definition.position, definition.line);
+    std::string line;
+    while (SourceHasMoreLines(unit) && TellUnitPosition(unit) <= definition.endsPosition) {
+        if (ReadLogicalLine(unit, line, 0) != 0) break;
+        std::string packed;
+        for (char c : line) {
+            if (c != ' ' && c != '\t') packed += c;
+            else if (!packed.empty() && packed.back() != ' ') packed += ' ';
+        }
+        while (!packed.empty() && packed.back() == ' ') packed.pop_back();
+        if (!packed.empty() && packed.front() != '*') statements.push_back(std::move(packed));
+    }
+    CloseUnit(unit);
+    return statements;
+}
+
+// A definition taken from a library while another library of the circuit defines the same
+// name differently: the first one found is used, and the user is told once a build which.
+void WarnOfOtherDefinition(const SchematicItem* call, const std::string& name, int scope, const FoundDefinition& found)
+{
+    const SubcktDefinition& used = *found.definition;
+    if (used.parent >= 0 || used.endsPosition < 0 || !NetlistReader().checkedLibraryDefinitions.insert(name).second)
+        return;
+    // The circuit's own definition stands in for the libraries' on purpose.
+    const std::string& usedFrom = NetlistReader().subcktIndexes[static_cast<std::size_t>(found.file)].path;
+    for (int own : {scope, 0})
+        if (const SubcktScope* entry = FindScope(own); entry && FileNamesEqual(entry->fileName, usedFrom)) return;
+    std::vector<std::string> usedStatements;
+    for (const std::string& library : std::vector<std::string>(CircuitLibraries())) {
+        const FoundDefinition other = FindTopLevel(library, name);
+        if (!other.definition || other.definition->endsPosition < 0) continue;
+        const SubcktDefinition& again = *other.definition;
+        if (FileNamesEqual(again.file, used.file) && again.position == used.position) continue;
+        if (usedStatements.empty()) usedStatements = DefinitionStatements(*found.definition);
+        if (DefinitionStatements(again) == usedStatements) continue;
+        ReportNetlistMessage("WNE", CurrentRecord(), call, kMsgSubcktDefinedAgain, name, again.file,
+                             found.definition->file);
+        return;
+    }
 }
 
 // True when an enclosing scope expands the same definition.
@@ -611,6 +663,7 @@ int ExpandSubcircuitCall(SchematicItem* call)
         if (status == 0) {
             found = FindDefinition(name, scope);
             if (!found.definition) status = ReportAtCall(call, kMsgCantFindSubckt, name);
+            else WarnOfOtherDefinition(call, name, scope, found);
         }
         if (status == 0 && CallsItself(scope, found)) status = ReportAtCall(call, kMsgSubcktCallsItself, name);
         if (status == 0) {

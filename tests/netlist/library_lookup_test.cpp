@@ -152,6 +152,24 @@ TEST_F(LibraryLookupTest, KitLibraryThatIncludesItsModelsFindsThem)
     EXPECT_TRUE(ShownIds().empty());
 }
 
+TEST_F(LibraryLookupTest, SubcircuitDefinedDifferentlyInTwoLibrariesIsTold)
+{
+    // The messages of one build of the circuit in a world of its own.
+    const auto shownFor = [this](const std::string& circuit) {
+        TearDown();
+        SetUp();
+        WriteFile("a.lib", ".SUBCKT DIV IN OUT\nR1 IN OUT 1K\nR2 OUT 0 1K\n.ENDS\n");
+        WriteFile("same.lib", "* a copy\n.subckt div in  out\nr1 in out 1k\n* comment\nr2 out 0 1k\n.ends\n");
+        WriteFile("b.lib", ".SUBCKT DIV IN OUT\nR1 IN OUT 3K\nR2 OUT 0 1K\n.ENDS\n");
+        EXPECT_EQ(ReadAndExpand("t\n" + circuit + "X1 1 2 DIV\nX2 2 3 DIV\nV1 1 0 1\n.END\n"), 0);
+        return ShownIds();
+    };
+    EXPECT_TRUE(shownFor(".LIB a.lib\n.LIB same.lib\n").empty());
+    EXPECT_EQ(shownFor(".LIB a.lib\n.LIB same.lib\n.LIB b.lib\n"), std::vector<int>{10979});  // once for both calls
+    // The circuit's own definition stands in for the libraries' without a word.
+    EXPECT_TRUE(shownFor(".LIB b.lib\n.SUBCKT DIV IN OUT\nR1 IN OUT 5\n.ENDS\n").empty());
+}
+
 TEST_F(LibraryLookupTest, StaleOrForeignIndexIsMadeAgain)
 {
     WriteFile("parts.lib", ".MODEL A1 D\n");
