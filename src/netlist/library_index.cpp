@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <new>
 
 #include "ui/window_record.h"
@@ -161,7 +162,27 @@ int IndexBinaryLibrary(const std::string& path, LibraryIndex& index)
     return 0;
 }
 
-// One logical line of a text library; .LIB lines add their libraries to the work list.
+// An included file as the reader finds it: beside the file that names it (a relative name may
+// hold folders), else where data files are looked for. Empty when there is none: the reader of
+// the including file tells of a missing one, and the rest of the library stays usable.
+std::string IncludedFilePath(const std::string& includer, std::string_view name)
+{
+    std::string trimmed;
+    for (char c : name)
+        if (c != '"') trimmed += c;
+    Trim(trimmed);
+    if (trimmed.empty()) return {};
+    if (!std::filesystem::path(trimmed).is_absolute()) {
+        const std::size_t separator = includer.find_last_of("/\\");
+        const std::string beside = includer.substr(0, separator == std::string::npos ? 0 : separator + 1) + trimmed;
+        if (CheckFileAccess(beside) == 0) return ResolveFilePath(beside);
+    }
+    std::string found = ResolveLibraryPath(trimmed, includer);
+    return CheckFileAccess(found) == 0 ? found : std::string();
+}
+
+// One logical line of a text library; .LIB lines add their libraries to the work list, and so
+// do .INC lines outside subcircuits.
 int IndexTextLine(const std::string& path, std::string_view line, long position, int lineNumber, int& depth,
                   LibraryIndex& index)
 {
@@ -175,11 +196,9 @@ int IndexTextLine(const std::string& path, std::string_view line, long position,
     // A model kit often keeps its models in files that its library file includes: their
     // definitions are the library's own. An .INC inside a subcircuit belongs to that body.
     if (std::size_t length = MatchDotKeyword(line, kDotInclude)) {
-        std::string_view name = line.substr(length);
-        while (!name.empty() && (name.front() == ' ' || name.front() == '\t' || name.front() == '"')) name.remove_prefix(1);
-        if (depth != 0 || name.empty()) return 0;
+        const std::string included = depth == 0 ? IncludedFilePath(path, line.substr(length)) : std::string();
         int ignored = 0;
-        return RegisterLibraryFile(line.substr(length), kIndexWorkList, ignored, false, path);
+        return included.empty() ? 0 : RegisterLibraryFile(included, kIndexWorkList, ignored, false, path);
     }
     if (std::size_t length = MatchDotKeyword(line, kDotModel)) {
         if (depth != 0) return 0;

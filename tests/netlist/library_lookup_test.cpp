@@ -143,12 +143,13 @@ TEST_F(LibraryLookupTest, NestedLibraryRecordsFollowInTheSameIndex)
 TEST_F(LibraryLookupTest, KitLibraryThatIncludesItsModelsFindsThem)
 {
     // A vendor kit's library file often only includes the files that hold its models.
-    WriteFile("kit.lib", "* kit\n.INC \"models.inc\"\n.SUBCKT PAD A\n.include inner.inc\n.ENDS\n");
-    WriteFile("models.inc", ".model DKIT d (is=1e-14)\n.SUBCKT DIV IN OUT\nR1 IN OUT 1K\n.ENDS\n");
-    Register("kit.lib");
+    // A file it names that is not there leaves the rest usable.
+    WriteFile("kit/kit.lib", "* kit\n.INC \"models/m.inc\"\n.inc gone.inc\n.SUBCKT PAD A\n.include inner.inc\n.ENDS\n");
+    WriteFile("kit/models/m.inc", ".model DKIT d (is=1e-14)\n.SUBCKT DIV IN OUT\nR1 IN OUT 1K\n.ENDS\n");
+    Register("kit/kit.lib");
     EXPECT_GE(FindModelIn("DKIT", kModelDiode), 0);
     // The .INC inside a subcircuit belongs to its body.
-    EXPECT_EQ(ItemNames(IndexOf("kit.INX")), (std::vector<std::string>{"[kit.lib]", "PAD", "[models.inc]", "DKIT", "DIV"}));
+    EXPECT_EQ(ItemNames(IndexOf("kit/kit.INX")), (std::vector<std::string>{"[kit.lib]", "PAD", "[m.inc]", "DKIT", "DIV"}));
     EXPECT_TRUE(ShownIds().empty());
 }
 
