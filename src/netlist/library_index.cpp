@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
-#include <filesystem>
 #include <new>
 
 #include "ui/window_record.h"
@@ -162,21 +161,13 @@ int IndexBinaryLibrary(const std::string& path, LibraryIndex& index)
     return 0;
 }
 
-// An included file as the reader finds it: beside the file that names it (a relative name may
-// hold folders), else where data files are looked for. Empty when there is none: the reader of
-// the including file tells of a missing one, and the rest of the library stays usable.
+// An included file as the reader finds it: beside the file that names it, else where data
+// files are looked for. Empty when there is none: the reader of the including file tells of a
+// missing one, and the rest of the library stays usable.
 std::string IncludedFilePath(const std::string& includer, std::string_view name)
 {
-    std::string trimmed;
-    for (char c : name)
-        if (c != '"') trimmed += c;
-    Trim(trimmed);
-    if (trimmed.empty()) return {};
-    if (!std::filesystem::path(trimmed).is_absolute()) {
-        const std::size_t separator = includer.find_last_of("/\\");
-        const std::string beside = includer.substr(0, separator == std::string::npos ? 0 : separator + 1) + trimmed;
-        if (CheckFileAccess(beside) == 0) return ResolveFilePath(beside);
-    }
+    std::string trimmed(name);
+    if (Trim(trimmed).empty() || trimmed == "\"\"") return {};
     std::string found = ResolveLibraryPath(trimmed, includer);
     return CheckFileAccess(found) == 0 ? found : std::string();
 }

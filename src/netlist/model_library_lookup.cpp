@@ -2,6 +2,7 @@
 #include "netlist/model_library_lookup.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <new>
 
 #include "ui/window_record.h"
@@ -390,9 +391,11 @@ std::string ResolveLibraryPath(std::string_view name, std::string_view besideFil
     Trim(trimmed);
     if (trimmed.empty()) trimmed = "NOM.LIB";
     std::string path;
+    // A relative name, folders and all, is taken from the naming file's folder first, so that a
+    // kit's files find each other wherever the program was started.
     const std::size_t separator = besideFile.find_last_of("/\\");
-    if (separator != std::string_view::npos && trimmed.find_first_of("/\\") == std::string::npos) {
-        std::string beside = std::string(besideFile.substr(0, separator + 1)) + trimmed;
+    if (separator != std::string_view::npos && !std::filesystem::path(ToNativeSeparators(trimmed)).is_absolute()) {
+        std::string beside = ToNativeSeparators(std::string(besideFile.substr(0, separator + 1)) + trimmed);
         if (CheckFileAccess(beside) == 0) path = std::move(beside);
     }
     if (path.empty() && (LocateFile(path, trimmed, kLocateWorkingData, true) != 0 || path.empty())) path = trimmed;

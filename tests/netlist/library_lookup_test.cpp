@@ -144,12 +144,16 @@ TEST_F(LibraryLookupTest, KitLibraryThatIncludesItsModelsFindsThem)
 {
     // A vendor kit's library file often only includes the files that hold its models.
     // A file it names that is not there leaves the rest usable.
-    WriteFile("kit/kit.lib", "* kit\n.INC \"models/m.inc\"\n.inc gone.inc\n.SUBCKT PAD A\n.include inner.inc\n.ENDS\n");
+    // Names in its folders are taken from its own folder.
+    WriteFile("kit/kit.lib", "* kit\n.INC \"models/m.inc\"\n.inc gone.inc\n.SUBCKT PAD A\n.include inner.inc\n.ENDS\n"
+                             ".LIB more/q.lib\n");
     WriteFile("kit/models/m.inc", ".model DKIT d (is=1e-14)\n.SUBCKT DIV IN OUT\nR1 IN OUT 1K\n.ENDS\n");
+    WriteFile("kit/more/q.lib", ".MODEL QKIT NPN\n");
     Register("kit/kit.lib");
     EXPECT_GE(FindModelIn("DKIT", kModelDiode), 0);
     // The .INC inside a subcircuit belongs to its body.
-    EXPECT_EQ(ItemNames(IndexOf("kit/kit.INX")), (std::vector<std::string>{"[kit.lib]", "PAD", "[m.inc]", "DKIT", "DIV"}));
+    EXPECT_EQ(ItemNames(IndexOf("kit/kit.INX")),
+              (std::vector<std::string>{"[kit.lib]", "PAD", "[m.inc]", "DKIT", "DIV", "[q.lib]", "QKIT"}));
     EXPECT_TRUE(ShownIds().empty());
 }
 
