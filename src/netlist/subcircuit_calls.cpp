@@ -7,6 +7,7 @@
 #include "core/char_classes.h"
 #include "core/file_paths.h"
 #include "core/file_units.h"
+#include "core/format.h"
 #include "core/message_reporter.h"
 #include "core/text_edit.h"
 #include "document/circuit_document.h"
@@ -129,7 +130,8 @@ void ScanDefinitions(const std::string& path, SubcktFileIndex& index, std::vecto
             definition.parent = open.empty() ? -1 : open.back();
             if (!open.empty()) index.definitions[static_cast<std::size_t>(open.back())].holdsDefinitions = true;
             const int at = static_cast<int>(index.definitions.size());
-            index.byParentAndName.emplace(ParentAndNameKey(definition.parent, definition.name), at);
+            const std::string key = ParentAndNameKey(definition.parent, definition.name);
+            if (!index.byParentAndName.emplace(key, at).second) index.repeated.emplace(key, at);
             index.byStart.emplace(StartKey(path, position), at);
             index.definitions.push_back(std::move(definition));
             open.push_back(at);
@@ -343,28 +345,35 @@ std::vector<std::string> DefinitionStatements(const SubcktDefinition& definition
     return statements;
 }
 
-// A definition taken from a library while another library of the circuit defines the same
-// name differently: the first one found is used, and the user is told once a build which.
+// A name defined differently twice in one file, or in a library and another library of the
+// circuit: the first definition found is used, and the user is told once a build which.
 void WarnOfOtherDefinition(const SchematicItem* call, const std::string& name, int scope, const FoundDefinition& found)
 {
     const SubcktDefinition& used = *found.definition;
     if (used.parent >= 0 || used.endsPosition < 0 || !NetlistReader().checkedLibraryDefinitions.insert(name).second)
         return;
+    const SubcktFileIndex& file = NetlistReader().subcktIndexes[static_cast<std::size_t>(found.file)];
+    std::vector<std::string> usedStatements;
+    const auto differs = [&](const SubcktDefinition& again) {
+        if (usedStatements.empty()) usedStatements = DefinitionStatements(used);
+        if (again.endsPosition < 0 || DefinitionStatements(again) == usedStatements) return false;
+        const auto where = [](const SubcktDefinition& d) { return StrPrintf("%s, line %d", d.file.c_str(), d.line + 1); };
+        ReportNetlistMessage("WNE", CurrentRecord(), call, kMsgSubcktDefinedAgain, name, where(again), where(used));
+        return true;
+    };
+    // Defined twice in one file (or in the files it includes).
+    if (const auto again = file.repeated.find(ParentAndNameKey(-1, name)); again != file.repeated.end())
+        if (differs(file.definitions[static_cast<std::size_t>(again->second)])) return;
     // The circuit's own definition stands in for the libraries' on purpose.
-    const std::string& usedFrom = NetlistReader().subcktIndexes[static_cast<std::size_t>(found.file)].path;
+    const std::string& usedFrom = file.path;
     for (int own : {scope, 0})
         if (const SubcktScope* entry = FindScope(own); entry && FileNamesEqual(entry->fileName, usedFrom)) return;
-    std::vector<std::string> usedStatements;
     for (const std::string& library : std::vector<std::string>(CircuitLibraries())) {
         const FoundDefinition other = FindTopLevel(library, name);
-        if (!other.definition || other.definition->endsPosition < 0) continue;
+        if (!other.definition) continue;
         const SubcktDefinition& again = *other.definition;
         if (FileNamesEqual(again.file, used.file) && again.position == used.position) continue;
-        if (usedStatements.empty()) usedStatements = DefinitionStatements(*found.definition);
-        if (DefinitionStatements(again) == usedStatements) continue;
-        ReportNetlistMessage("WNE", CurrentRecord(), call, kMsgSubcktDefinedAgain, name, again.file,
-                             found.definition->file);
-        return;
+        if (differs(again)) return;
     }
 }
 

@@ -173,6 +173,8 @@ TEST_F(LibraryLookupTest, SubcircuitDefinedDifferentlyInTwoLibrariesIsTold)
     EXPECT_EQ(shownFor(".LIB a.lib\n.LIB same.lib\n.LIB b.lib\n"), std::vector<int>{10979});  // once for both calls
     // The circuit's own definition stands in for the libraries' without a word.
     EXPECT_TRUE(shownFor(".LIB b.lib\n.SUBCKT DIV IN OUT\nR1 IN OUT 5\n.ENDS\n").empty());
+    EXPECT_EQ(shownFor(".SUBCKT DIV IN OUT\nR1 IN OUT 5\n.ENDS\n.SUBCKT DIV IN OUT\nR1 IN OUT 6\n.ENDS\n"),
+              std::vector<int>{10979});
 }
 
 TEST_F(LibraryLookupTest, StaleOrForeignIndexIsMadeAgain)
