@@ -42,6 +42,8 @@ void AppendCounted(std::string& out, std::string_view text)
     out.append(text.substr(0, length));
 }
 
+constexpr int kMsgLibraryHasSections = 10980;
+
 // Takes fields off the front of the bytes; every take fails once the bytes run out.
 class IndexCursor {
 public:
@@ -180,6 +182,11 @@ int IndexTextLine(const std::string& path, std::string_view line, long position,
     while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
     if (line.empty() || line.front() != '.') return 0;
     // Keywords are matched whatever their case: a library written in lower case is indexed too.
+    // A library of sections (.LIB name ... .ENDL) would name each section as a file to search.
+    if (StartsWithWord(line, ".ENDL")) {
+        ReportMessage("WtE", CurrentRecord(), path, kMsgLibraryHasSections, path);
+        return kMsgAlreadyReported;
+    }
     if (std::size_t length = MatchDotKeyword(line, kDotLibrary)) {
         int ignored = 0;
         return RegisterLibraryFile(line.substr(length), kIndexWorkList, ignored, false, path);

@@ -157,6 +157,16 @@ TEST_F(LibraryLookupTest, KitLibraryThatIncludesItsModelsFindsThem)
     EXPECT_TRUE(ShownIds().empty());
 }
 
+TEST_F(LibraryLookupTest, LibraryOfSectionsIsRefusedByName)
+{
+    // Its section names were looked for as files: "No such file ... TT".
+    WriteFile("corners.lib", "* corners\n.lib TT\n.MODEL DM D\n.endl TT\n");
+    Register("corners.lib");
+    int error = 0;
+    EXPECT_EQ(FindInLibraries("DM", kModelDiode, kLookupModel, error), -1);
+    EXPECT_EQ(ShownIds(), std::vector<int>{10980});
+}
+
 TEST_F(LibraryLookupTest, SubcircuitDefinedDifferentlyInTwoLibrariesIsTold)
 {
     // The messages of one build of the circuit in a world of its own.
