@@ -26,6 +26,7 @@
 #include "netlist/model_library_lookup.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
+#include "netlist/spice_dot_commands.h"
 #include "netlist/spice_sources.h"
 
 namespace kq5 {
@@ -42,6 +43,7 @@ void AppendCounted(std::string& out, std::string_view text)
     out.append(text.substr(0, length));
 }
 
+constexpr int kMsgLibrarySection = 10974;
 constexpr int kMsgLibraryHasSections = 10980;
 
 // Takes fields off the front of the bytes; every take fails once the bytes run out.
@@ -188,6 +190,10 @@ int IndexTextLine(const std::string& path, std::string_view line, long position,
         return kMsgAlreadyReported;
     }
     if (std::size_t length = MatchDotKeyword(line, kDotLibrary)) {
+        if (const std::string section = LibrarySectionWord(line); !section.empty()) {
+            ReportMessage("WtE", CurrentRecord(), path, kMsgLibrarySection, section);
+            return kMsgAlreadyReported;
+        }
         int ignored = 0;
         return RegisterLibraryFile(line.substr(length), kIndexWorkList, ignored, false, path);
     }

@@ -159,12 +159,17 @@ TEST_F(LibraryLookupTest, KitLibraryThatIncludesItsModelsFindsThem)
 
 TEST_F(LibraryLookupTest, LibraryOfSectionsIsRefusedByName)
 {
-    // Its section names were looked for as files: "No such file ... TT".
+    // Section names were looked for as files: "No such file ... TT".
     WriteFile("corners.lib", "* corners\n.lib TT\n.MODEL DM D\n.endl TT\n");
     Register("corners.lib");
     int error = 0;
     EXPECT_EQ(FindInLibraries("DM", kModelDiode, kLookupModel, error), -1);
     EXPECT_EQ(ShownIds(), std::vector<int>{10980});
+    // A kit that picks one section of it by name.
+    WriteFile("kit.lib", "* kit\n.lib \"corners.lib\" TT\n");
+    Register("kit.lib");
+    EXPECT_EQ(FindInLibraries("DM", kModelDiode, kLookupModel, error, nullptr, 1), -1);
+    EXPECT_EQ(ShownIds(), (std::vector<int>{10980, 10974}));
 }
 
 TEST_F(LibraryLookupTest, SubcircuitDefinedDifferentlyInTwoLibrariesIsTold)
