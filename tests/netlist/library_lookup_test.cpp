@@ -157,6 +157,22 @@ TEST_F(LibraryLookupTest, KitLibraryThatIncludesItsModelsFindsThem)
     EXPECT_TRUE(ShownIds().empty());
 }
 
+TEST_F(LibraryLookupTest, NamesListedOnceWhenANestedLibraryChanged)
+{
+    WriteFile("main.lib", ".MODEL A D\n.LIB other.lib\n");
+    WriteFile("other.lib", ".MODEL B D\n");
+    Register("main.lib");
+    const auto names = [this] {
+        std::vector<std::string> listed;
+        int error = 0;
+        FindInLibraries({}, kModelDiode, kLookupModelNames, error, nullptr, -1, &listed);
+        return listed;
+    };
+    EXPECT_EQ(names(), (std::vector<std::string>{"A", "B"}));
+    SetAge("other.lib", 5);
+    EXPECT_EQ(names(), (std::vector<std::string>{"A", "B"}));
+}
+
 TEST_F(LibraryLookupTest, LibraryOfSectionsIsRefusedByName)
 {
     // Section names were looked for as files: "No such file ... TT".
