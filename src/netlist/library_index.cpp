@@ -26,6 +26,7 @@
 #include "netlist/model_library_lookup.h"
 #include "netlist/model_statements.h"
 #include "netlist/model_types.h"
+#include "netlist/spice_dot_commands.h"
 #include "netlist/spice_sources.h"
 
 namespace kq5 {
@@ -41,6 +42,9 @@ void AppendCounted(std::string& out, std::string_view text)
     AppendLe16(out, static_cast<std::uint16_t>(length));
     out.append(text.substr(0, length));
 }
+
+constexpr int kMsgLibrarySection = 10974;
+constexpr int kMsgLibraryHasSections = 10980;
 
 // Takes fields off the front of the bytes; every take fails once the bytes run out.
 class IndexCursor {
@@ -161,16 +165,44 @@ int IndexBinaryLibrary(const std::string& path, LibraryIndex& index)
     return 0;
 }
 
-// One logical line of a text library; .LIB lines add their libraries to the work list.
+// An included file as the reader finds it: beside the file that names it, else where data
+// files are looked for. Empty when there is none: the reader of the including file tells of a
+// missing one, and the rest of the library stays usable.
+std::string IncludedFilePath(const std::string& includer, std::string_view name)
+{
+    std::string trimmed(name);
+    if (Trim(trimmed).empty() || trimmed == "\"\"") return {};
+    std::string found = ResolveLibraryPath(trimmed, includer);
+    return CheckFileAccess(found) == 0 ? found : std::string();
+}
+
+// One logical line of a text library; .LIB lines add their libraries to the work list, and so
+// do .INC lines outside subcircuits.
 int IndexTextLine(const std::string& path, std::string_view line, long position, int lineNumber, int& depth,
                   LibraryIndex& index)
 {
     while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
     if (line.empty() || line.front() != '.') return 0;
     // Keywords are matched whatever their case: a library written in lower case is indexed too.
+    // A library of sections (.LIB name ... .ENDL) would name each section as a file to search.
+    if (StartsWithWord(line, ".ENDL")) {
+        ReportMessage("WtE", CurrentRecord(), path, kMsgLibraryHasSections, path);
+        return kMsgAlreadyReported;
+    }
     if (std::size_t length = MatchDotKeyword(line, kDotLibrary)) {
+        if (const std::string section = LibrarySectionWord(line); !section.empty()) {
+            ReportMessage("WtE", CurrentRecord(), path, kMsgLibrarySection, section);
+            return kMsgAlreadyReported;
+        }
         int ignored = 0;
         return RegisterLibraryFile(line.substr(length), kIndexWorkList, ignored, false, path);
+    }
+    // A model kit often keeps its models in files that its library file includes: their
+    // definitions are the library's own. An .INC inside a subcircuit belongs to that body.
+    if (std::size_t length = MatchDotKeyword(line, kDotInclude)) {
+        const std::string included = depth == 0 ? IncludedFilePath(path, line.substr(length)) : std::string();
+        int ignored = 0;
+        return included.empty() ? 0 : RegisterLibraryFile(included, kIndexWorkList, ignored, false, path);
     }
     if (std::size_t length = MatchDotKeyword(line, kDotModel)) {
         if (depth != 0) return 0;

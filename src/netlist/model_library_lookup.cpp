@@ -2,7 +2,10 @@
 #include "netlist/model_library_lookup.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <new>
+#include <set>
+#include <utility>
 
 #include "ui/window_record.h"
 #include "core/char_classes.h"
@@ -159,10 +162,15 @@ public:
     // when `stop` is set, to end the search).
     int Walk(LibraryListEntry& entry, int& error, bool& stop)
     {
+        const std::size_t listed = names_ ? names_->size() : 0;
+        const int foundBefore = found;
         for (int attempt = 0; attempt < 2; ++attempt) {
             retry_ = false;
             const int result = WalkOnce(entry, error, stop, attempt == 0);
             if (!retry_) return result;
+            // The walk of the new index lists again what this one listed.
+            if (names_) names_->resize(listed);
+            found = foundBefore;
             // The index no longer matched its libraries: made again once, then walked again.
             if (GenerateLibraryIndex(entry.path, entry.index.get()) == kMsgAlreadyReported) {
                 error = kMsgAlreadyReported;
@@ -312,6 +320,9 @@ private:
 
     void LoadParamLine(const LibraryIndexRecord& library, const LibraryIndexRecord& record, int& error)
     {
+        // A line is read once: again after its index was made anew, or through a second
+        // library that names the same one, it would define its parameters twice.
+        if (!paramLinesRead_.emplace(library.text, record.position).second) return;
         std::string text;
         bool fromWindow = false;
         if (int status = ReadLibraryLine(library.text, record.position, record.line, text, fromWindow)) {
@@ -344,6 +355,7 @@ private:
     int kind_;
     std::string* output_;
     std::vector<std::string>* names_;
+    std::set<std::pair<std::string, std::uint32_t>> paramLinesRead_;
     bool retry_ = false;
 };
 
@@ -390,9 +402,11 @@ std::string ResolveLibraryPath(std::string_view name, std::string_view besideFil
     Trim(trimmed);
     if (trimmed.empty()) trimmed = "NOM.LIB";
     std::string path;
+    // A relative name, folders and all, is taken from the naming file's folder first, so that a
+    // kit's files find each other wherever the program was started.
     const std::size_t separator = besideFile.find_last_of("/\\");
-    if (separator != std::string_view::npos && trimmed.find_first_of("/\\") == std::string::npos) {
-        std::string beside = std::string(besideFile.substr(0, separator + 1)) + trimmed;
+    if (separator != std::string_view::npos && !std::filesystem::path(ToNativeSeparators(trimmed)).is_absolute()) {
+        std::string beside = ToNativeSeparators(std::string(besideFile.substr(0, separator + 1)) + trimmed);
         if (CheckFileAccess(beside) == 0) path = std::move(beside);
     }
     if (path.empty() && (LocateFile(path, trimmed, kLocateWorkingData, true) != 0 || path.empty())) path = trimmed;

@@ -133,6 +133,8 @@ int HandleInclude(std::string_view line)
     return status;
 }
 
+}  // namespace
+
 // The section word of ".LIB file section" (a library of another simulator that holds one variant
 // of its models per section); empty when the line names a file alone.
 std::string LibrarySectionWord(std::string_view line)
@@ -157,6 +159,8 @@ std::string LibrarySectionWord(std::string_view line)
     Trim(tail);
     return tail;
 }
+
+namespace {
 
 int HandleLibrary(std::string_view line)
 {

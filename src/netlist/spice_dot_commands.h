@@ -46,6 +46,10 @@ int EvaluateParamText(const NetlistTextObject& record);
 NetlistTextObject* AddCircuitTextObject(std::string_view text, int lineNumber = 0, int scope = 0,
                                         std::string_view sourceFile = {});
 
+// The section word of ".LIB file section" (a library of another simulator that holds one variant
+// of its models per section); empty when the line names a file alone.
+std::string LibrarySectionWord(std::string_view line);
+
 // Registers a library named by .LIB (an empty name stands for the default library). 0 or a
 // reported status.
 int RegisterCircuitLibrary(std::string_view name);

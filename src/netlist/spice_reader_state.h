@@ -109,6 +109,8 @@ struct SubcktFileIndex {
     // where it starts, so that deep nesting costs no search through all of them.
     std::unordered_map<std::string, int> byParentAndName;
     std::unordered_map<std::string, int> byStart;
+    // The second definition of a name in the same enclosing definition, which is not used.
+    std::unordered_map<std::string, int> repeated;
 };
 
 // What the expansion of a schematic macro keeps beside its scope.
@@ -267,6 +269,9 @@ struct NetlistReaderState {
 
     // Subcircuit definitions of the files searched so far.
     std::vector<SubcktFileIndex> subcktIndexes;
+    // The subcircuit names whose definition was checked this build for a different one that is
+    // not used.
+    std::unordered_set<std::string> checkedLibraryDefinitions;
 
     // Defines.
     std::vector<DefineRow> defines;

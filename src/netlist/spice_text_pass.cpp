@@ -224,6 +224,7 @@ void FreeNetlistReaderBuild()
     ForgetEnclosingDefinitions();
     FreeScopeTable();
     state.subcktIndexes.clear();
+    state.checkedLibraryDefinitions.clear();
     ClearElementOrigins();
     state.originSources.clear();
     state.libraries.clear();

@@ -7,6 +7,7 @@
 #include "core/char_classes.h"
 #include "core/file_paths.h"
 #include "core/file_units.h"
+#include "core/format.h"
 #include "core/message_reporter.h"
 #include "core/text_edit.h"
 #include "document/circuit_document.h"
@@ -35,6 +36,7 @@ constexpr int kMsgTooManyNodes = 10909;
 constexpr int kMsgMissingEnds = 10918;
 constexpr int kMsgTooFewNodes = 10919;
 constexpr int kMsgSubcktCallsItself = 10929;
+constexpr int kMsgSubcktDefinedAgain = 10979;
 constexpr int kMsgCantGroundPin = 10953;
 constexpr int kMsgExpectingFollow = 11901;
 
@@ -128,7 +130,8 @@ void ScanDefinitions(const std::string& path, SubcktFileIndex& index, std::vecto
             definition.parent = open.empty() ? -1 : open.back();
             if (!open.empty()) index.definitions[static_cast<std::size_t>(open.back())].holdsDefinitions = true;
             const int at = static_cast<int>(index.definitions.size());
-            index.byParentAndName.emplace(ParentAndNameKey(definition.parent, definition.name), at);
+            const std::string key = ParentAndNameKey(definition.parent, definition.name);
+            if (!index.byParentAndName.emplace(key, at).second) index.repeated.emplace(key, at);
             index.byStart.emplace(StartKey(path, position), at);
             index.definitions.push_back(std::move(definition));
             open.push_back(at);
@@ -314,6 +317,64 @@ FoundDefinition FindDefinition(std::string_view name, int scope)
     if (FindInLibraries(name, -1, kLookupSubcircuit, error, &libraryPath) >= 0 && !libraryPath.empty())
         return FindTopLevel(libraryPath, name);
     return {};
+}
+
+// The statements of a definition from its .SUBCKT line to its .ENDS, blanks run together and
+// comment lines left out, to tell whether two definitions say the same.
+std::vector<std::string> DefinitionStatements(const SubcktDefinition& definition)
+{
+    std::vector<std::string> statements;
+    const int unit = FindFreeUnit();
+    if (unit < 0 || OpenUnit(definition.file, unit) != 0) {
+        CloseUnit(unit);
+        return statements;
+    }
+    SeekUnit(unit, definition.position, definition.line);
+    std::string line;
+    while (SourceHasMoreLines(unit) && TellUnitPosition(unit) <= definition.endsPosition) {
+        if (ReadLogicalLine(unit, line, 0) != 0) break;
+        std::string packed;
+        for (char c : line) {
+            if (c != ' ' && c != '\t') packed += c;
+            else if (!packed.empty() && packed.back() != ' ') packed += ' ';
+        }
+        while (!packed.empty() && packed.back() == ' ') packed.pop_back();
+        if (!packed.empty() && packed.front() != '*') statements.push_back(std::move(packed));
+    }
+    CloseUnit(unit);
+    return statements;
+}
+
+// A name defined differently twice in one file, or in a library and another library of the
+// circuit: the first definition found is used, and the user is told once a build which.
+void WarnOfOtherDefinition(const SchematicItem* call, const std::string& name, int scope, const FoundDefinition& found)
+{
+    const SubcktDefinition& used = *found.definition;
+    if (used.parent >= 0 || used.endsPosition < 0 || !NetlistReader().checkedLibraryDefinitions.insert(name).second)
+        return;
+    const SubcktFileIndex& file = NetlistReader().subcktIndexes[static_cast<std::size_t>(found.file)];
+    std::vector<std::string> usedStatements;
+    const auto differs = [&](const SubcktDefinition& again) {
+        if (usedStatements.empty()) usedStatements = DefinitionStatements(used);
+        if (again.endsPosition < 0 || DefinitionStatements(again) == usedStatements) return false;
+        const auto where = [](const SubcktDefinition& d) { return StrPrintf("%s, line %d", d.file.c_str(), d.line + 1); };
+        ReportNetlistMessage("WNE", CurrentRecord(), call, kMsgSubcktDefinedAgain, name, where(again), where(used));
+        return true;
+    };
+    // Defined twice in one file (or in the files it includes).
+    if (const auto again = file.repeated.find(ParentAndNameKey(-1, name)); again != file.repeated.end())
+        if (differs(file.definitions[static_cast<std::size_t>(again->second)])) return;
+    // The circuit's own definition stands in for the libraries' on purpose.
+    const std::string& usedFrom = file.path;
+    for (int own : {scope, 0})
+        if (const SubcktScope* entry = FindScope(own); entry && FileNamesEqual(entry->fileName, usedFrom)) return;
+    for (const std::string& library : std::vector<std::string>(CircuitLibraries())) {
+        const FoundDefinition other = FindTopLevel(library, name);
+        if (!other.definition) continue;
+        const SubcktDefinition& again = *other.definition;
+        if (FileNamesEqual(again.file, used.file) && again.position == used.position) continue;
+        if (differs(again)) return;
+    }
 }
 
 // True when an enclosing scope expands the same definition.
@@ -611,6 +672,7 @@ int ExpandSubcircuitCall(SchematicItem* call)
         if (status == 0) {
             found = FindDefinition(name, scope);
             if (!found.definition) status = ReportAtCall(call, kMsgCantFindSubckt, name);
+            else WarnOfOtherDefinition(call, name, scope, found);
         }
         if (status == 0 && CallsItself(scope, found)) status = ReportAtCall(call, kMsgSubcktCallsItself, name);
         if (status == 0) {

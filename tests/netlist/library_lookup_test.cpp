@@ -140,6 +140,74 @@ TEST_F(LibraryLookupTest, NestedLibraryRecordsFollowInTheSameIndex)
     EXPECT_FALSE(std::filesystem::exists(dir_ / "other.INX"));
 }
 
+TEST_F(LibraryLookupTest, KitLibraryThatIncludesItsModelsFindsThem)
+{
+    // A vendor kit's library file often only includes the files that hold its models.
+    // A file it names that is not there leaves the rest usable.
+    // Names in its folders are taken from its own folder.
+    WriteFile("kit/kit.lib", "* kit\n.INC \"models/m.inc\"\n.inc gone.inc\n.SUBCKT PAD A\n.include inner.inc\n.ENDS\n"
+                             ".LIB more/q.lib\n");
+    WriteFile("kit/models/m.inc", ".model DKIT d (is=1e-14)\n.SUBCKT DIV IN OUT\nR1 IN OUT 1K\n.ENDS\n");
+    WriteFile("kit/more/q.lib", ".MODEL QKIT NPN\n");
+    Register("kit/kit.lib");
+    EXPECT_GE(FindModelIn("DKIT", kModelDiode), 0);
+    // The .INC inside a subcircuit belongs to its body.
+    EXPECT_EQ(ItemNames(IndexOf("kit/kit.INX")),
+              (std::vector<std::string>{"[kit.lib]", "PAD", "[m.inc]", "DKIT", "DIV", "[q.lib]", "QKIT"}));
+    EXPECT_TRUE(ShownIds().empty());
+}
+
+TEST_F(LibraryLookupTest, NamesListedOnceWhenANestedLibraryChanged)
+{
+    WriteFile("main.lib", ".MODEL A D\n.LIB other.lib\n");
+    WriteFile("other.lib", ".MODEL B D\n");
+    Register("main.lib");
+    const auto names = [this] {
+        std::vector<std::string> listed;
+        int error = 0;
+        FindInLibraries({}, kModelDiode, kLookupModelNames, error, nullptr, -1, &listed);
+        return listed;
+    };
+    EXPECT_EQ(names(), (std::vector<std::string>{"A", "B"}));
+    SetAge("other.lib", 5);
+    EXPECT_EQ(names(), (std::vector<std::string>{"A", "B"}));
+}
+
+TEST_F(LibraryLookupTest, LibraryOfSectionsIsRefusedByName)
+{
+    // Section names were looked for as files: "No such file ... TT".
+    WriteFile("corners.lib", "* corners\n.lib TT\n.MODEL DM D\n.endl TT\n");
+    Register("corners.lib");
+    int error = 0;
+    EXPECT_EQ(FindInLibraries("DM", kModelDiode, kLookupModel, error), -1);
+    EXPECT_EQ(ShownIds(), std::vector<int>{10980});
+    // A kit that picks one section of it by name.
+    WriteFile("kit.lib", "* kit\n.lib \"corners.lib\" TT\n");
+    Register("kit.lib");
+    EXPECT_EQ(FindInLibraries("DM", kModelDiode, kLookupModel, error, nullptr, 1), -1);
+    EXPECT_EQ(ShownIds(), (std::vector<int>{10980, 10974}));
+}
+
+TEST_F(LibraryLookupTest, SubcircuitDefinedDifferentlyInTwoLibrariesIsTold)
+{
+    // The messages of one build of the circuit in a world of its own.
+    const auto shownFor = [this](const std::string& circuit) {
+        TearDown();
+        SetUp();
+        WriteFile("a.lib", ".SUBCKT DIV IN OUT\nR1 IN OUT 1K\nR2 OUT 0 1K\n.ENDS\n");
+        WriteFile("same.lib", "* a copy\n.subckt div in  out\nr1 in out 1k\n* comment\nr2 out 0 1k\n.ends\n");
+        WriteFile("b.lib", ".SUBCKT DIV IN OUT\nR1 IN OUT 3K\nR2 OUT 0 1K\n.ENDS\n");
+        EXPECT_EQ(ReadAndExpand("t\n" + circuit + "X1 1 2 DIV\nX2 2 3 DIV\nV1 1 0 1\n.END\n"), 0);
+        return ShownIds();
+    };
+    EXPECT_TRUE(shownFor(".LIB a.lib\n.LIB same.lib\n").empty());
+    EXPECT_EQ(shownFor(".LIB a.lib\n.LIB same.lib\n.LIB b.lib\n"), std::vector<int>{10979});  // once for both calls
+    // The circuit's own definition stands in for the libraries' without a word.
+    EXPECT_TRUE(shownFor(".LIB b.lib\n.SUBCKT DIV IN OUT\nR1 IN OUT 5\n.ENDS\n").empty());
+    EXPECT_EQ(shownFor(".SUBCKT DIV IN OUT\nR1 IN OUT 5\n.ENDS\n.SUBCKT DIV IN OUT\nR1 IN OUT 6\n.ENDS\n"),
+              std::vector<int>{10979});
+}
+
 TEST_F(LibraryLookupTest, StaleOrForeignIndexIsMadeAgain)
 {
     WriteFile("parts.lib", ".MODEL A1 D\n");
