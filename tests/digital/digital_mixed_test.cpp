@@ -150,6 +150,22 @@ TEST_F(DigitalMixedTest, DtoADrivesAnRcTowardTheTheveninValue)
         }
 }
 
+// Gates on the circuit's own supply: grounded to 0, or powered from a 3.3 V rail of the circuit.
+// The digital supply the I/O model names feeds only nodes nothing holds yet; it used to put its
+// own 0 V and 5 V sources on them and stop the build with a voltage source loop.
+TEST_F(DigitalMixedTest, GatesOnTheCircuitsOwnSupplyNodes)
+{
+    const double high = 467.0 / 667.0 * 10e3 / (10e3 + 467.0 * 200.0 / 667.0);  // of the rail
+    for (const auto& [power, rail] : {std::pair<std::string, double>{"$G_DPWR", 5.0}, {"VCC", 3.3}}) {
+        const auto points = Run(std::string("own supply\nVCC VCC 0 3.3\nVIN A 0 0\n") + "U1 INV " + power +
+                                    " 0 A Y D0_GATE IO_STD\nR1 Y 0 10K\n.MODEL D0_GATE UGATE ()\n" + kModels +
+                                    ".TRAN 1N 10N\n.END\n",
+                                "Y", "A$ATOD");
+        ASSERT_FALSE(points.empty()) << power;
+        EXPECT_NEAR(points.back().voltage, rail * high, 1e-3) << power;
+    }
+}
+
 // A 1 ns pulse into a stage that takes 5.5 ns to switch to 1: the stage turns back from where it
 // stands when the pulse ends (1.02 V into the open node), instead of leaping to its full 1 level
 // (3.35 V) after the input has gone back to 0.
