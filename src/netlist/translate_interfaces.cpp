@@ -115,6 +115,7 @@ bool NodeHeldBySource(std::int32_t node)
         case kComponentPulseSource:
         case kComponentSineSource:
         case kComponentVSpice:
+        case kComponentNFV:
         case kComponentVofV:
         case kComponentVofI:
             break;
