@@ -126,6 +126,26 @@ TEST_F(DigitalMixedTest, ARampThroughAGapBetweenBandsChangesStateAtTheNextBand)
     EXPECT_EQ(DigitalSimulator().warningCount, 1);
 }
 
+// A model whose SXNAME names the state between its bands: a voltage that wanders into the gap
+// and back takes X there and its band's state again on its way back (it used to keep X until it
+// reached another band), at the crossings of the band edges.
+TEST_F(DigitalMixedTest, AVoltageBackFromTheGapTakesItsBandsStateAgain)
+{
+    const auto points = Run("sxname\nV1 IN 0 PWL(0 0 100N 1.5 200N 0)\nO1 IN 0 DO_SX DGTLNET=D IO_STD\n"
+                            ".MODEL DO_SX DOUTPUT (RLOAD=1MEG S0NAME=\"0\" S0VLO=-1 S0VHI=0.8 S1NAME=\"1\" S1VLO=2 "
+                            "S1VHI=7 SXNAME=\"X\")\n.MODEL IO_STD UIO ()\n.TRAN 10N 200N\n.END\n",
+                            "IN", "D");
+    std::vector<std::pair<char, double>> changes;
+    for (std::size_t i = 0; i < points.size(); ++i)
+        if (changes.empty() || changes.back().first != points[i].state)
+            changes.emplace_back(points[i].state, points[i > 0 ? i - 1 : 0].time);
+    ASSERT_EQ(changes.size(), 3u);
+    EXPECT_EQ(changes[1].first, 'X');
+    EXPECT_NEAR(changes[1].second, 0.8 / 1.5 * 100e-9, 0.5e-9);
+    EXPECT_EQ(changes[2].first, '0');
+    EXPECT_NEAR(changes[2].second, 200e-9 - 0.8 / 1.5 * 100e-9, 0.5e-9);
+}
+
 TEST_F(DigitalMixedTest, DtoADrivesAnRcTowardTheTheveninValue)
 {
     const auto points = Run(std::string("dtoa\n") + "VP PWR 0 5\n" + "U1 STIM(1,1) $G_DPWR $G_DGND D IO_STD 0 0 100N 1\n" +
