@@ -102,8 +102,8 @@ int NearestBand(const AtoDInterface& a, double v)
 }
 
 // The state letter for a voltage; a voltage in no band takes SXNAME or the nearest band (with
-// the hazard warning, once a run).
-char StateForVoltage(AtoDInterface& a, double v, double time, int& band)
+// the hazard warning, once a run, when `warn` is set).
+char StateForVoltage(AtoDInterface& a, double v, double time, int& band, bool warn = true)
 {
     band = FindBand(a, v);
     if (band >= 0) return a.bands[static_cast<std::size_t>(band)].letter;
@@ -112,7 +112,7 @@ char StateForVoltage(AtoDInterface& a, double v, double time, int& band)
         return a.fallback;
     }
     band = NearestBand(a, v);
-    if (!a.hazard) {
+    if (warn && !a.hazard) {
         a.hazard = true;
         DigitalDeviceTables& d = DigitalSimulator();
         const std::string name = DigitalDeviceName(a.device);
@@ -521,16 +521,17 @@ int CheckAtoDCrossings()
     for (AtoDInterface* a : Interfaces<AtoDInterface>()) {
         if (a->bands.empty() || a->band < 0) continue;
         const double now = Voltage(a->analog) - Voltage(a->reference);
-        const int band = FindBand(*a, now);
         if (s.runPhase == kPhaseOperatingPoint) {
-            // The operating point takes the state of the voltage at once.
-            if (band >= 0) {
-                a->letter = a->bands[static_cast<std::size_t>(band)].letter;
-                SetDigitalState(a->digital, a->letter);
-                a->band = band;
-            }
+            // The operating point takes the state of the voltage at once, also of one outside
+            // every band (a gate fed from a -12 V comparator output starts at 0, not X); the
+            // hazard is reported at the run's first accepted point.
+            int band = -1;
+            a->letter = StateForVoltage(*a, now, s.time, band, false);
+            SetDigitalState(a->digital, a->letter);
+            if (band >= 0) a->band = band;
             continue;
         }
+        const int band = FindBand(*a, now);
         // The state the voltage gives: its band's, or SXNAME outside every band (without
         // SXNAME the nearest band is taken at the accepted point, with no cut of the step).
         const char next = band >= 0 ? a->bands[static_cast<std::size_t>(band)].letter : a->fallback;

@@ -146,6 +146,19 @@ TEST_F(DigitalMixedTest, AVoltageBackFromTheGapTakesItsBandsStateAgain)
     EXPECT_NEAR(changes[2].second, 200e-9 - 0.8 / 1.5 * 100e-9, 0.5e-9);
 }
 
+// A gate fed from a comparator output at -12 V, below every band of its input model: the
+// operating point takes the nearest band (0), so the inverter's RC load starts at the 1 level
+// instead of the X level the input used to keep until the first time point.
+TEST_F(DigitalMixedTest, TheOperatingPointReadsAnInputOutsideEveryBand)
+{
+    const auto points = Run(std::string("below\nVIN A 0 -12\nU1 INV $G_DPWR $G_DGND A Y D0_GATE IO_STD\n") +
+                                "R1 Y OUT 1K\nC1 OUT 0 1N\n.MODEL D0_GATE UGATE ()\n" + kModels + ".TRAN 10N 50N\n.END\n",
+                            "OUT", "A$ATOD");
+    ASSERT_FALSE(points.empty());
+    EXPECT_EQ(points.front().state, '0');
+    EXPECT_NEAR(points.front().voltage, 5.0 * 467.0 / 667.0, 1e-3);
+}
+
 TEST_F(DigitalMixedTest, DtoADrivesAnRcTowardTheTheveninValue)
 {
     const auto points = Run(std::string("dtoa\n") + "VP PWR 0 5\n" + "U1 STIM(1,1) $G_DPWR $G_DGND D IO_STD 0 0 100N 1\n" +
