@@ -164,6 +164,16 @@ TEST_F(BatchJobs, AnAnalysisWithoutItsNetlistLineIsNamed)
     EXPECT_NE(ReadText("jobs.DOC").find("13399"), std::string::npos) << ReadText("jobs.DOC");
 }
 
+TEST_F(BatchJobs, AnAcRunWithoutItsLineIsTakenAboutTheOperatingPoint)
+{
+    // No .AC line: the sweep takes its default limits, but the diode is still linearised about
+    // its bias (node 2 near 0.65 V), not about 0 V.
+    WriteFile("bias.cir", "BIAS\nV1 1 0 DC 5\nR1 1 2 1K\nR2 2 0 1K\nD1 2 0 DX\n.MODEL DX D (IS=2.52N RS=.568 N=1.752)\n.END\n");
+    ASSERT_EQ(Run("bias.cir /A"), 0) << ReadText("bias.DOC");
+    const std::string report = ReadText("bias.ANO");
+    EXPECT_NE(report.find("645.65"), std::string::npos) << report;
+}
+
 TEST_F(BatchJobs, LimitsThatARunCannotTakeAreShownWithTheirLine)
 {
     WriteFile("neg.cir", "NEGATIVE\nV1 1 0 1\nR1 1 2 1K\nC1 2 0 1U\n.TRAN -1U -1M\n.PRINT TRAN V(2)\n.END\n");
