@@ -157,6 +157,36 @@ void WalkDeviceValues(RecordWalk& w, int dataType)
     EachDevice<UserSourceDevice>(kUserSourceDeviceList, [&](UserSourceDevice& v) { w.Value(v.current); });
 }
 
+// A MOSFET's charges are entries of the charge table that every record keeps: a replayed point
+// gives them back from there, as the load that solved the point reported them. LEVEL 1 to 3
+// keep QGS, QGD, QGB, QBD and QBS, LEVEL 4 and 5 the gate charge and both junction charges, and
+// LEVEL 8 the gate charge only (its junction charges are kept merged into the terminal charges).
+void RestoreMosfetCharges()
+{
+    const AnalogSolverState& solver = AnalogSolver();
+    if (!solver.devices.sized) return;
+    const std::vector<double>& table = solver.chargeStates;
+    std::size_t position = 0;
+    EachDevice<MosfetDevice>(kMosfetDeviceList, [&](MosfetDevice& m) {
+        const std::int32_t slot = DeviceStateSlot(kMosfetDeviceList, position++);
+        auto charge = [&](int entry) {
+            const std::size_t at = static_cast<std::size_t>(slot) + static_cast<std::size_t>(entry);
+            return slot >= 0 && at < table.size() ? table[at] : 0.0;
+        };
+        const int level = m.side ? m.side->level : m.level123 ? 1 : 0;
+        FetQuantities& q = m.quantities;
+        q.qgs = charge(0);
+        if (level < 4) {
+            q.qgd = charge(4);
+            q.qgb = charge(8);
+        }
+        if (level != 8) {
+            q.qbd = charge(12);
+            q.qbs = charge(16);
+        }
+    });
+}
+
 void WalkRecord(RecordWalk& w, int dataType, double& x, std::span<double> solution)
 {
     w.Value(x);
@@ -446,6 +476,7 @@ int ReadRunDataPoint(int& recordCounter, double& x, double& step, std::span<doub
     double recordX = 0.0;
     RecordWalk w{WalkMode::kRead, &s.record};
     WalkRecord(w, s.readDataType, recordX, solution);
+    if (s.readDataType != kRunDataSolutionOnly) RestoreMosfetCharges();
     step = recordX - x;
     x = recordX;
     return 0;
