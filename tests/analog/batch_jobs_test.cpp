@@ -286,14 +286,16 @@ TEST_F(BatchJobs, AnAcRunReplayedWithRetrieveReportsOnlyWhatWasComputed)
     EXPECT_EQ(ReadText("amp.ANO").find("1.000e-20"), std::string::npos) << ReadText("amp.ANO");
 }
 
-// The gate and junction charges of a MOSFET are in every record a Save writes: a replay prints
-// them as the run printed them, where it printed 0 at every point.
-TEST_F(BatchJobs, ASavedTransientReplaysTheChargesOfItsMosfets)
+// The charges of the devices are in every record a Save writes: a replay prints them as the run
+// printed them, where it printed 0 at every point.
+TEST_F(BatchJobs, ASavedTransientReplaysTheChargesOfItsDevices)
 {
     WriteFile("inv.cir", "INVERTER\nVDD 1 0 5\nVIN 2 0 PULSE 0 5 0 1N 1N 10N 20N\nM1 3 2 0 0 NM L=1U W=10U\n"
-                         "M2 3 2 1 1 PM L=1U W=20U\n.MODEL NM NMOS (VTO=1 KP=50U CGSO=1N CGDO=1N CBD=10F)\n"
-                         ".MODEL PM PMOS (VTO=-1 KP=20U CGSO=1N CGDO=1N CBD=10F)\n.TRAN 1N 20N\n"
-                         ".PRINT TRAN QGS(M2)*1E15 QGD(M1)*1E15 QBD(M1)*1E15\n.END\n");
+                         "M2 3 2 1 1 PM L=1U W=20U\nC1 3 0 1P\nQ1 1 2 4 QN\nR4 4 0 1K\n"
+                         ".MODEL NM NMOS (VTO=1 KP=50U CGSO=1N CGDO=1N CBD=10F)\n"
+                         ".MODEL PM PMOS (VTO=-1 KP=20U CGSO=1N CGDO=1N CBD=10F)\n.MODEL QN NPN (CJE=1P CJC=1P)\n"
+                         ".TRAN 1N 20N\n.PRINT TRAN QGS(M2)*1E15 QGD(M1)*1E15 QBD(M1)*1E15 Q(C1)*1E15 QBC(Q1)*1E15\n"
+                         ".END\n");
     ASSERT_EQ(Run("inv.cir /T /S"), 0) << ReadText("inv.DOC");
     const std::string saved = ReadText("inv.TNO");
     ASSERT_NE(saved.find("-50.000"), std::string::npos) << saved;  // QGD(M1) with the gate low
