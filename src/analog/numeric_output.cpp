@@ -342,13 +342,19 @@ CurveSegment LocateCurveSegment(WaveformStore& store, double x, int xSlot, int n
     return {CurveSegment::kBetween, i, x0, x1};
 }
 
-// A state holds from its point on: of the points at or before x on a rising X, the last one,
-// so that a row at a change reads the new state, and of several points at one X the last.
-int StatePointAt(WaveformStore& store, const CurveSegment& at, double x, int xSlot, int n)
+// A state holds from its point on, in the direction X runs (a DC sweep may run downward): of
+// the points at or before x (within the slack), the last one, so that a row at a change reads
+// the new state, and of several points at one X the last.
+int StatePointAt(WaveformStore& store, const CurveSegment& at, double x, double slack, int xSlot, int n)
 {
-    if (at.kind != CurveSegment::kBetween || at.x0 > at.x1) return at.index;
+    if (at.kind != CurveSegment::kBetween) return at.index;
+    const bool falling = at.x0 > at.x1;
+    auto reached = [&](int k) {
+        const double xk = GetWaveformValue(store, xSlot, k);
+        return falling ? xk >= x - slack : xk <= x + slack;
+    };
     int i = at.index;
-    while (i < n && GetWaveformValue(store, xSlot, i + 1) <= x) ++i;
+    while (i < n && reached(i + 1)) ++i;
     return i;
 }
 
@@ -704,7 +710,7 @@ void WriteValueTable(WindowRecord* window, int group, int pointCount, bool compl
                         segment = found.at.index;
                     } else {
                         CurveSegment at = LocateCurveSegment(store, x, xSlot, c.lastPointIndex, c.printCursor, slack);
-                        at.index = StatePointAt(store, at, x + stateSlack, xSlot, c.lastPointIndex);
+                        at.index = StatePointAt(store, at, x, stateSlack, xSlot, c.lastPointIndex);
                         value = ValueOnSegment(store, at, x, true, 0, xSlot, ySlot);
                         segment = at.index;
                         if (searchedSlot >= 0) shared = {searchedSlot, c.lastPointIndex, c.printCursor, segment};

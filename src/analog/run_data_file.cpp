@@ -1,6 +1,7 @@
 #include "analog/run_data_file.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cerrno>
 #include <cmath>
@@ -11,6 +12,7 @@
 #include "analog/analog_state.h"
 #include "core/analysis_state.h"
 #include "analog/batch_run.h"
+#include "analog/integration.h"
 #include "netlist/numeric_helpers.h"
 #include "analog/numeric_output.h"
 #include "analog/run_control.h"
@@ -155,6 +157,49 @@ void WalkDeviceValues(RecordWalk& w, int dataType)
     EachDevice<PulseSourceDevice>(kPulseSourceDeviceList, [&](PulseSourceDevice& v) { w.Value(v.current); });
     EachDevice<SineSourceDevice>(kSineSourceDeviceList, [&](SineSourceDevice& v) { w.Value(v.current); });
     EachDevice<UserSourceDevice>(kUserSourceDeviceList, [&](UserSourceDevice& v) { w.Value(v.current); });
+}
+
+// The charges of a device are entries of the charge table that every record keeps, one every
+// kStateSlots entries from the device's first slot: a replayed point gives them back from there,
+// as the load that solved the point reported them. chargesOf names the device's fields in
+// table order; a null field is a table entry that holds no charge of its own.
+template <class T, class F>
+void RestoreCharges(int list, F&& chargesOf)
+{
+    const std::vector<double>& table = AnalogSolver().chargeStates;
+    std::size_t position = 0;
+    EachDevice<T>(list, [&](T& device) {
+        const std::int32_t slot = DeviceStateSlot(list, position++);
+        std::size_t at = static_cast<std::size_t>(slot);
+        for (double* charge : chargesOf(device)) {
+            if (charge && slot >= 0 && at < table.size()) *charge = table[at];
+            at += kStateSlots;
+        }
+    });
+}
+
+void RestoreDeviceCharges()
+{
+    if (!AnalogSolver().devices.sized) return;
+    // LEVEL 1 to 3 keep QGS, QGD, QGB, QBD and QBS; LEVEL 4 and 5 the gate charge and the two
+    // junction charges; LEVEL 8 the gate charge only (its junction charges are merged into the
+    // bulk and drain charges).
+    RestoreCharges<MosfetDevice>(kMosfetDeviceList, [](MosfetDevice& m) {
+        const int level = m.side ? m.side->level : m.level123 ? 1 : 0;
+        FetQuantities& q = m.quantities;
+        const bool gate = level < 4, junctions = level != 8;
+        return std::array<double*, 5>{&q.qgs, gate ? &q.qgd : nullptr, gate ? &q.qgb : nullptr,
+                                      junctions ? &q.qbd : nullptr, junctions ? &q.qbs : nullptr};
+    });
+    RestoreCharges<BjtDevice>(kBjtDeviceList, [](BjtDevice& b) { return std::array<double*, 3>{&b.qbe, &b.qbc, &b.qcs}; });
+    RestoreCharges<JfetDevice>(kJfetDeviceList,
+                               [](JfetDevice& j) { return std::array<double*, 2>{&j.quantities.qgs, &j.quantities.qgd}; });
+    RestoreCharges<GaasfetDevice>(kGaasfetDeviceList, [](GaasfetDevice& g) {
+        return std::array<double*, 3>{&g.quantities.qgs, &g.quantities.qgd, &g.quantities.qds};
+    });
+    RestoreCharges<DiodeDevice>(kDiodeDeviceList, [](DiodeDevice& d) { return std::array<double*, 1>{&d.charge}; });
+    RestoreCharges<CapacitorDevice>(kCapacitorDeviceList,
+                                    [](CapacitorDevice& c) { return std::array<double*, 1>{&c.charge}; });
 }
 
 void WalkRecord(RecordWalk& w, int dataType, double& x, std::span<double> solution)
@@ -446,6 +491,7 @@ int ReadRunDataPoint(int& recordCounter, double& x, double& step, std::span<doub
     double recordX = 0.0;
     RecordWalk w{WalkMode::kRead, &s.record};
     WalkRecord(w, s.readDataType, recordX, solution);
+    if (s.readDataType != kRunDataSolutionOnly) RestoreDeviceCharges();
     step = recordX - x;
     x = recordX;
     return 0;

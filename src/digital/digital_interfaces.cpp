@@ -102,8 +102,8 @@ int NearestBand(const AtoDInterface& a, double v)
 }
 
 // The state letter for a voltage; a voltage in no band takes SXNAME or the nearest band (with
-// the hazard warning, once a run).
-char StateForVoltage(AtoDInterface& a, double v, double time, int& band)
+// the hazard warning, once a run, when `warn` is set).
+char StateForVoltage(AtoDInterface& a, double v, double time, int& band, bool warn = true)
 {
     band = FindBand(a, v);
     if (band >= 0) return a.bands[static_cast<std::size_t>(band)].letter;
@@ -112,7 +112,7 @@ char StateForVoltage(AtoDInterface& a, double v, double time, int& band)
         return a.fallback;
     }
     band = NearestBand(a, v);
-    if (!a.hazard) {
+    if (warn && !a.hazard) {
         a.hazard = true;
         DigitalDeviceTables& d = DigitalSimulator();
         const std::string name = DigitalDeviceName(a.device);
@@ -447,6 +447,7 @@ int InitInterfaces()
     for (AtoDInterface* a : Interfaces<AtoDInterface>()) {
         a->hazard = false;
         a->band = -1;
+        a->letter = 0;
         for (std::size_t b = 0; b < a->bands.size() && a->band < 0; ++b)
             if (a->bands[b].letter == 'X') a->band = static_cast<int>(b);
         for (std::size_t b = 0; b < a->bands.size() && a->band < 0; ++b)
@@ -520,24 +521,28 @@ int CheckAtoDCrossings()
     for (AtoDInterface* a : Interfaces<AtoDInterface>()) {
         if (a->bands.empty() || a->band < 0) continue;
         const double now = Voltage(a->analog) - Voltage(a->reference);
-        const int band = FindBand(*a, now);
         if (s.runPhase == kPhaseOperatingPoint) {
-            // The operating point takes the state of the voltage at once.
-            if (band >= 0) {
-                SetDigitalState(a->digital, a->bands[static_cast<std::size_t>(band)].letter);
-                a->band = band;
-            }
+            // The operating point takes the state of the voltage at once, also of one outside
+            // every band (a gate fed from a -12 V comparator output starts at 0, not X); the
+            // hazard is reported at the run's first accepted point.
+            int band = -1;
+            a->letter = StateForVoltage(*a, now, s.time, band, false);
+            SetDigitalState(a->digital, a->letter);
+            if (band >= 0) a->band = band;
             continue;
         }
-        if (band < 0 || a->bands[static_cast<std::size_t>(band)].letter == a->bands[static_cast<std::size_t>(a->band)].letter)
-            continue;
+        const int band = FindBand(*a, now);
+        // The state the voltage gives: its band's, or SXNAME outside every band (without
+        // SXNAME the nearest band is taken at the accepted point, with no cut of the step).
+        const char next = band >= 0 ? a->bands[static_cast<std::size_t>(band)].letter : a->fallback;
+        if (!next || next == a->letter) continue;
         const double dv = now - a->acceptedVoltage;
         const AtoDInterface::Band& present = a->bands[static_cast<std::size_t>(a->band)];
         double threshold = dv <= 0.0 ? present.low : present.high;
         // A voltage that had already left the present band (into a gap between the bands of
         // the model) crosses into the new one at that band's own edge: cut to the present
         // band's edge, which lies behind it, every retry would find the crossing again.
-        if (dv > 0.0 ? a->acceptedVoltage >= threshold : a->acceptedVoltage <= threshold) {
+        if (band >= 0 && (a->acceptedVoltage < present.low || a->acceptedVoltage >= present.high)) {
             const AtoDInterface::Band& entered = a->bands[static_cast<std::size_t>(band)];
             threshold = dv <= 0.0 ? entered.high : entered.low;
         }
@@ -659,8 +664,10 @@ int UpdateAtoDInterfaces(double now, std::uint32_t tick)
         int band = -1;
         const char letter = StateForVoltage(*a, v, now, band);
         a->acceptedVoltage = v;
-        const bool same = d.acceptedPoints > 0 && a->band >= 0 &&
-                          letter == a->bands[static_cast<std::size_t>(a->band)].letter;
+        // The node's own last state decides: a voltage back from outside every band (SXNAME)
+        // into the band it left puts that band's state back.
+        const bool same = d.acceptedPoints > 0 && letter == a->letter;
+        a->letter = letter;
         if (band >= 0) a->band = band;
         // At the run's first point every reader takes the state, also one that the start
         // (a run from initial values) gave the node without evaluating its readers.

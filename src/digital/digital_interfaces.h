@@ -23,6 +23,7 @@ struct AtoDInterface : DigitalDeviceRecord {
     std::vector<Band> bands;
     char fallback = 0;          // SXNAME: the state of a voltage in no band
     int band = -1;              // the band of the last accepted point
+    char letter = 0;            // the state last put on the digital node (SXNAME in no band)
     double acceptedVoltage = 0.0;
     bool hazard = false;        // the hazard was reported in this run
 };

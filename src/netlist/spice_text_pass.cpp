@@ -28,7 +28,9 @@
 #include "results/curve_record.h"
 #include "document/default_limits_rows.h"
 #include "document/limits_rows.h"
+#include "document/run_options.h"
 #include "results/plot_record_flags.h"
+#include "results/plot_view_settings.h"
 
 namespace kq5 {
 
@@ -203,6 +205,10 @@ int ReadSpiceTextCircuit()
     if (kind >= 0 && kind < kAnalysisKindCount) {
         if (state.operatingPointRequested && !state.transientGiven)
             PlotFlagsOf(record->plot).flagWord |= kPlotOperatingPointOnly;
+        // Without its .AC line the sweep takes the default limits, and the response is still
+        // the one about the operating point, as with the line.
+        if (kind == kAnalysisAc && state.analysisStatements[kAnalysisAc].line < 0 && record->plot)
+            PlotViewOf(record->plot).optionWord[kAnalysisAc] |= static_cast<std::int32_t>(kRunOptionOperatingPoint);
         if (document->limitsRows[static_cast<std::size_t>(kind)].empty()) {
             if ((status = MakeDefaultPrintPlotRows(record, kind)) != 0) return status;
         }

@@ -99,6 +99,47 @@ const std::string& TextParam(const EvaluatedModel& model, int index)
     return index < static_cast<int>(model.textParams.size()) ? model.textParams[static_cast<std::size_t>(index)] : kNone;
 }
 
+// A node the circuit already holds at its voltage: ground, or a node a voltage source of the
+// circuit sits on. The digital supply must not drive it: its source there would short the
+// circuit's own (a gate grounded to 0, or powered from the circuit's own rail).
+bool NodeHeldBySource(std::int32_t node)
+{
+    const std::int32_t group = NodeGroupOf(node);
+    if (node == 0 || group == NodeGroupOf(0)) return true;
+    CircuitDocument* document = CurrentDocument();
+    if (!document) return false;
+    for (SchematicItem& item : ListRecords<SchematicItem>(document->itemList)) {
+        if (!item.IsComponent()) continue;
+        switch (ItemComponentType(&item)) {
+        case kComponentBattery:
+        case kComponentPulseSource:
+        case kComponentSineSource:
+        case kComponentVSpice:
+        case kComponentNFV:
+        case kComponentVofV:
+        case kComponentVofI:
+            break;
+        default:
+            continue;
+        }
+        for (std::size_t pin = 0; pin < 2 && pin < item.pinNodes.size(); ++pin)
+            if (item.pinNodes[pin] >= 0 && NodeGroupOf(item.pinNodes[pin]) == group) return true;
+    }
+    return false;
+}
+
+// The node the supply feeds for one of its pins: the part's own, or, when the circuit holds
+// that one, a node of the supply's own that nothing else uses. 0 or 15055.
+int SupplyNode(SchematicItem* part, const std::string& supply, const char* pin, std::int32_t& node)
+{
+    if (!NodeHeldBySource(node)) return 0;
+    const int saved = CurrentScope();
+    SetCurrentScope(part->scope);
+    const int rc = ResolveNodeName("$" + supply + "$" + pin, node);
+    SetCurrentScope(saved);
+    return rc;
+}
+
 }  // namespace
 
 int InsertDigitalInterface(SchematicItem* part, std::int32_t digitalNode, int pin, int direction)
@@ -138,9 +179,12 @@ int InsertDigitalInterface(SchematicItem* part, std::int32_t digitalNode, int pi
         std::vector<std::string>& supplies = CircuitBuild().powerSupplies;
         const bool known = std::any_of(supplies.begin(), supplies.end(),
                                        [&](const std::string& s) { return EqualsNoCase(s, supply); });
-        if (!known && !supply.empty()) {
+        std::int32_t feedPower = power, feedGround = ground;
+        if (!known && !supply.empty() && !(NodeHeldBySource(power) && NodeHeldBySource(ground))) {
             supplies.push_back(supply);
-            SchematicItem* feed = NewInterfaceCall(part, {{"PWR", power}, {"GND", ground}});
+            if (int rc = SupplyNode(part, supply, "PWR", feedPower)) return rc;
+            if (int rc = SupplyNode(part, supply, "GND", feedGround)) return rc;
+            SchematicItem* feed = NewInterfaceCall(part, {{"PWR", feedPower}, {"GND", feedGround}});
             if (!feed || !SetAttributes(feed, {{kAttrPart, "X$" + supply}, {kAttrName, supply},
                                                {kAttrFile, GetRecordTitle(CurrentRecord())}}))
                 return kMsgInsufficientMemory;

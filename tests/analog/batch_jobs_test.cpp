@@ -166,6 +166,16 @@ TEST_F(BatchJobs, AnAnalysisWithoutItsNetlistLineIsNamed)
     EXPECT_NE(ReadText("jobs.DOC").find("13399"), std::string::npos) << ReadText("jobs.DOC");
 }
 
+TEST_F(BatchJobs, AnAcRunWithoutItsLineIsTakenAboutTheOperatingPoint)
+{
+    // No .AC line: the sweep takes its default limits, but the diode is still linearised about
+    // its bias (node 2 near 0.65 V), not about 0 V.
+    WriteFile("bias.cir", "BIAS\nV1 1 0 DC 5\nR1 1 2 1K\nR2 2 0 1K\nD1 2 0 DX\n.MODEL DX D (IS=2.52N RS=.568 N=1.752)\n.END\n");
+    ASSERT_EQ(Run("bias.cir /A"), 0) << ReadText("bias.DOC");
+    const std::string report = ReadText("bias.ANO");
+    EXPECT_NE(report.find("645.65"), std::string::npos) << report;
+}
+
 TEST_F(BatchJobs, LimitsThatARunCannotTakeAreShownWithTheirLine)
 {
     WriteFile("neg.cir", "NEGATIVE\nV1 1 0 1\nR1 1 2 1K\nC1 2 0 1U\n.TRAN -1U -1M\n.PRINT TRAN V(2)\n.END\n");
@@ -302,6 +312,24 @@ TEST_F(BatchJobs, ASavedTransientReplaysTheMosfetQuantitiesItDidNotPrint)
     const auto gateCurrent = [](const std::vector<double>& row) { return row.size() > 2 && row[2] != 0.0; };
     EXPECT_TRUE(std::any_of(computed.begin(), computed.end(), gateCurrent)) << ReadText("inv.TNO");
     EXPECT_EQ(replayed, computed);
+}
+
+// The charges of the devices are in every record a Save writes: a replay prints them as the run
+// printed them, where it printed 0 at every point.
+TEST_F(BatchJobs, ASavedTransientReplaysTheChargesOfItsDevices)
+{
+    WriteFile("inv.cir", "INVERTER\nVDD 1 0 5\nVIN 2 0 PULSE 0 5 0 1N 1N 10N 20N\nM1 3 2 0 0 NM L=1U W=10U\n"
+                         "M2 3 2 1 1 PM L=1U W=20U\nC1 3 0 1P\nQ1 1 2 4 QN\nR4 4 0 1K\n"
+                         ".MODEL NM NMOS (VTO=1 KP=50U CGSO=1N CGDO=1N CBD=10F)\n"
+                         ".MODEL PM PMOS (VTO=-1 KP=20U CGSO=1N CGDO=1N CBD=10F)\n.MODEL QN NPN (CJE=1P CJC=1P)\n"
+                         ".TRAN 1N 20N\n.PRINT TRAN QGS(M2)*1E15 QGD(M1)*1E15 QBD(M1)*1E15 Q(C1)*1E15 QBC(Q1)*1E15\n"
+                         ".END\n");
+    ASSERT_EQ(Run("inv.cir /T /S"), 0) << ReadText("inv.DOC");
+    const std::string saved = ReadText("inv.TNO");
+    ASSERT_NE(saved.find("-50.000"), std::string::npos) << saved;  // QGD(M1) with the gate low
+    ASSERT_EQ(Run("inv.cir /T /R"), 0) << ReadText("inv.DOC");
+    const auto rows = [](const std::string& text) { return text.substr(text.find("QGS(M2)")); };
+    EXPECT_EQ(rows(ReadText("inv.TNO")), rows(saved));
 }
 
 TEST_F(BatchJobs, StatisticsCountTheSolutionsOfAcRunsAndOfEverySweep)

@@ -16,15 +16,17 @@ namespace {
 class PrintedRowsTest : public test::ScratchDirTest {
 protected:
     // Runs the program in batch mode on the circuit; the text of its .TNO.
-    std::string RunTransient(const std::string& netlist)
+    std::string RunTransient(const std::string& netlist) { return Run(netlist, "/T", "c.TNO"); }
+
+    std::string Run(const std::string& netlist, const std::string& option, const std::string& output)
     {
         WriteFile("c.cir", netlist);
-        WriteFile("jobs.txt", "c.cir /T\n");
+        WriteFile("jobs.txt", "c.cir " + option + "\n");
         const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "kq5";
         const std::string command = "cd '" + PathOf("") + "' && '" + exe.string() + "' @jobs.txt > run.log 2>&1";
         EXPECT_EQ(std::system(command.c_str()), 0) << ReadText("run.log");
         EXPECT_EQ(ReadText("jobs.DOC").find("Error"), std::string::npos) << ReadText("jobs.DOC");
-        return ReadText("c.TNO");
+        return ReadText(output);
     }
 
     static std::vector<std::string> Lines(const std::string& text)
@@ -142,6 +144,26 @@ TEST_F(PrintedRowsTest, AUicRunStartsEveryColumnAtTheStartTime)
     EXPECT_NEAR(milliamps, -10.0 * v1, 1e-4) << rows[0];
     EXPECT_NEAR(milliamps, 10.0, 1e-3) << rows[0];
     EXPECT_NEAR(v2, 2.0, 1e-5) << rows[0];
+}
+
+// A DC sweep that runs downward through a gate's input bands: every row's digital column is the
+// state at the row's own point, as its analog columns are (the row where the state changed used
+// to show the state of the row before it).
+TEST_F(PrintedRowsTest, ADownwardSweepPrintsTheStateOfEachRowsOwnPoint)
+{
+    const std::string text = "down\nVIN A 0 0\nU1 BUF $G_DPWR $G_DGND A Y D0_GATE IO_STD\nR1 Y 0 10K\n"
+                             ".MODEL D0_GATE UGATE ()\n.MODEL IO_STD UIO ()\n.DC VIN 5 0 -0.25\n.PRINT DC V(Y) D(A$ATOD)\n.END\n";
+    int rows = 0;
+    for (const std::string& line : Lines(Run(text, "/D", "c.DNO"))) {
+        std::istringstream in(line);
+        double sweep = 0.0, y = 0.0;
+        std::string state;
+        if (!(in >> sweep >> y >> state)) continue;
+        ++rows;
+        // The buffer's output stage: 3.45 V for 1, 1.35 V for X, 0.09 V for 0.
+        EXPECT_EQ(state, y > 3.0 ? "1" : y > 1.0 ? "X" : "0") << line;
+    }
+    EXPECT_EQ(rows, 21);
 }
 
 }  // namespace

@@ -126,6 +126,39 @@ TEST_F(DigitalMixedTest, ARampThroughAGapBetweenBandsChangesStateAtTheNextBand)
     EXPECT_EQ(DigitalSimulator().warningCount, 1);
 }
 
+// A model whose SXNAME names the state between its bands: a voltage that wanders into the gap
+// and back takes X there and its band's state again on its way back (it used to keep X until it
+// reached another band), at the crossings of the band edges.
+TEST_F(DigitalMixedTest, AVoltageBackFromTheGapTakesItsBandsStateAgain)
+{
+    const auto points = Run("sxname\nV1 IN 0 PWL(0 0 100N 1.5 200N 0)\nO1 IN 0 DO_SX DGTLNET=D IO_STD\n"
+                            ".MODEL DO_SX DOUTPUT (RLOAD=1MEG S0NAME=\"0\" S0VLO=-1 S0VHI=0.8 S1NAME=\"1\" S1VLO=2 "
+                            "S1VHI=7 SXNAME=\"X\")\n.MODEL IO_STD UIO ()\n.TRAN 10N 200N\n.END\n",
+                            "IN", "D");
+    std::vector<std::pair<char, double>> changes;
+    for (std::size_t i = 0; i < points.size(); ++i)
+        if (changes.empty() || changes.back().first != points[i].state)
+            changes.emplace_back(points[i].state, points[i > 0 ? i - 1 : 0].time);
+    ASSERT_EQ(changes.size(), 3u);
+    EXPECT_EQ(changes[1].first, 'X');
+    EXPECT_NEAR(changes[1].second, 0.8 / 1.5 * 100e-9, 0.5e-9);
+    EXPECT_EQ(changes[2].first, '0');
+    EXPECT_NEAR(changes[2].second, 200e-9 - 0.8 / 1.5 * 100e-9, 0.5e-9);
+}
+
+// A gate fed from a comparator output at -12 V, below every band of its input model: the
+// operating point takes the nearest band (0), so the inverter's RC load starts at the 1 level
+// instead of the X level the input used to keep until the first time point.
+TEST_F(DigitalMixedTest, TheOperatingPointReadsAnInputOutsideEveryBand)
+{
+    const auto points = Run(std::string("below\nVIN A 0 -12\nU1 INV $G_DPWR $G_DGND A Y D0_GATE IO_STD\n") +
+                                "R1 Y OUT 1K\nC1 OUT 0 1N\n.MODEL D0_GATE UGATE ()\n" + kModels + ".TRAN 10N 50N\n.END\n",
+                            "OUT", "A$ATOD");
+    ASSERT_FALSE(points.empty());
+    EXPECT_EQ(points.front().state, '0');
+    EXPECT_NEAR(points.front().voltage, 5.0 * 467.0 / 667.0, 1e-3);
+}
+
 TEST_F(DigitalMixedTest, DtoADrivesAnRcTowardTheTheveninValue)
 {
     const auto points = Run(std::string("dtoa\n") + "VP PWR 0 5\n" + "U1 STIM(1,1) $G_DPWR $G_DGND D IO_STD 0 0 100N 1\n" +
@@ -148,6 +181,22 @@ TEST_F(DigitalMixedTest, DtoADrivesAnRcTowardTheTheveninValue)
             EXPECT_NEAR(points[i].voltage, expected, 0.03 * v1) << points[i].time;
             break;
         }
+}
+
+// Gates on the circuit's own supply: grounded to 0, or powered from a 3.3 V rail of the circuit.
+// The digital supply the I/O model names feeds only nodes nothing holds yet; it used to put its
+// own 0 V and 5 V sources on them and stop the build with a voltage source loop.
+TEST_F(DigitalMixedTest, GatesOnTheCircuitsOwnSupplyNodes)
+{
+    const double high = 467.0 / 667.0 * 10e3 / (10e3 + 467.0 * 200.0 / 667.0);  // of the rail
+    for (const auto& [power, rail] : {std::pair<std::string, double>{"$G_DPWR", 5.0}, {"VCC", 3.3}}) {
+        const auto points = Run(std::string("own supply\nVCC VCC 0 3.3\nVIN A 0 0\n") + "U1 INV " + power +
+                                    " 0 A Y D0_GATE IO_STD\nR1 Y 0 10K\n.MODEL D0_GATE UGATE ()\n" + kModels +
+                                    ".TRAN 1N 10N\n.END\n",
+                                "Y", "A$ATOD");
+        ASSERT_FALSE(points.empty()) << power;
+        EXPECT_NEAR(points.back().voltage, rail * high, 1e-3) << power;
+    }
 }
 
 // A 1 ns pulse into a stage that takes 5.5 ns to switch to 1: the stage turns back from where it
