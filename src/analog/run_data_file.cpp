@@ -191,6 +191,18 @@ void RestoreDeviceCharges()
         return std::array<double*, 5>{&q.qgs, gate ? &q.qgd : nullptr, gate ? &q.qgb : nullptr,
                                       junctions ? &q.qbd : nullptr, junctions ? &q.qbs : nullptr};
     });
+    // LEVEL 4 and 5 give QGD and QGB back from the bulk and drain charges (slots 1 and 2) and
+    // the junction charges just restored. LEVEL 8 keeps no junction charge apart from them.
+    const std::vector<double>& table = AnalogSolver().chargeStates;
+    std::size_t position = 0;
+    EachDevice<MosfetDevice>(kMosfetDeviceList, [&](MosfetDevice& m) {
+        const std::int32_t slot = DeviceStateSlot(kMosfetDeviceList, position++);
+        const int level = m.side ? m.side->level : 0;
+        const std::size_t drain = static_cast<std::size_t>(slot) + 2 * kStateSlots;
+        if ((level == 4 || level == 5) && slot >= 0 && drain < table.size())
+            SetBsimGateCharges(m.quantities, table[drain - kStateSlots], table[drain], m.quantities.qbd,
+                               m.quantities.qbs);
+    });
     RestoreCharges<BjtDevice>(kBjtDeviceList, [](BjtDevice& b) { return std::array<double*, 3>{&b.qbe, &b.qbc, &b.qcs}; });
     RestoreCharges<JfetDevice>(kJfetDeviceList,
                                [](JfetDevice& j) { return std::array<double*, 2>{&j.quantities.qgs, &j.quantities.qgd}; });

@@ -253,6 +253,8 @@ template <class Size>
     fq.cgs = -p.cgsb + v.cgsov, fq.cgd = -p.cgdb + v.cgdov, fq.cgb = p.cggb + p.cgdb + p.cgsb + in.cgbo;
     if (in.states) {
         fq.qgs = StateSlot(s.chargeStates, in.slot);
+        SetBsimGateCharges(fq, StateSlot(s.chargeStates, in.slot + 4), StateSlot(s.chargeStates, in.slot + 8),
+                           in.qbd, in.qbs);
         fq.qbd = in.qbd;
         fq.qbs = in.qbs;
     }

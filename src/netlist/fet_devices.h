@@ -25,6 +25,15 @@ struct FetQuantities {
     double cgs = 0.0, cgd = 0.0, cgb = 0.0, cbd = 0.0, cbs = 0.0, cds = 0.0;
 };
 
+// QGD and QGB of a BSIM device: the gate charge mirrored at the drain and at the bulk, that is
+// the block's drain and bulk charges (which hold the junction charges too) without their
+// junction charges, negated.
+inline void SetBsimGateCharges(FetQuantities& q, double bulkCharge, double drainCharge, double qbd, double qbs)
+{
+    q.qgd = -(drainCharge + qbd);
+    q.qgb = -(bulkCharge - qbd - qbs);
+}
+
 // The model family and polarity of a MOSFET, fixed by the circuit build.
 struct MosfetSideBlock {
     int level = 0;           // the model family (1 for LEVEL 1 to 3, then 4, 5, 8)
