@@ -182,24 +182,27 @@ void RestoreDeviceCharges()
 {
     if (!AnalogSolver().devices.sized) return;
     // LEVEL 1 to 3 keep QGS, QGD, QGB, QBD and QBS; LEVEL 4 and 5 the gate charge and the two
-    // junction charges; LEVEL 8 the gate charge only (its junction charges are merged into the
-    // bulk and drain charges).
-    RestoreCharges<MosfetDevice>(kMosfetDeviceList, [](MosfetDevice& m) {
+    // junction charges; LEVEL 8 as well, unless the slots of its junction charges serve its
+    // charge node (then the junction charges lie merged in the bulk and drain charges alone).
+    const auto junctionsKept = [](const MosfetDevice& m, int level) {
+        return level == 4 || level == 5 || (level == 8 && m.bsim3 && m.bsim3->nqsmod != 1);
+    };
+    RestoreCharges<MosfetDevice>(kMosfetDeviceList, [&](MosfetDevice& m) {
         const int level = m.side ? m.side->level : m.level123 ? 1 : 0;
         FetQuantities& q = m.quantities;
-        const bool gate = level < 4, junctions = level != 8;
+        const bool gate = level < 4, junctions = level < 4 || junctionsKept(m, level);
         return std::array<double*, 5>{&q.qgs, gate ? &q.qgd : nullptr, gate ? &q.qgb : nullptr,
                                       junctions ? &q.qbd : nullptr, junctions ? &q.qbs : nullptr};
     });
-    // LEVEL 4 and 5 give QGD and QGB back from the bulk and drain charges (slots 1 and 2) and
-    // the junction charges just restored. LEVEL 8 keeps no junction charge apart from them.
+    // The BSIM levels give QGD and QGB back from the bulk and drain charges (slots 1 and 2) and
+    // the junction charges just restored.
     const std::vector<double>& table = AnalogSolver().chargeStates;
     std::size_t position = 0;
     EachDevice<MosfetDevice>(kMosfetDeviceList, [&](MosfetDevice& m) {
         const std::int32_t slot = DeviceStateSlot(kMosfetDeviceList, position++);
         const int level = m.side ? m.side->level : 0;
         const std::size_t drain = static_cast<std::size_t>(slot) + 2 * kStateSlots;
-        if ((level == 4 || level == 5) && slot >= 0 && drain < table.size())
+        if (junctionsKept(m, level) && slot >= 0 && drain < table.size())
             SetBsimGateCharges(m.quantities, table[drain - kStateSlots], table[drain], m.quantities.qbd,
                                m.quantities.qbs);
     });

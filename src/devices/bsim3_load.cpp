@@ -371,7 +371,14 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
         }
         if (states && !bypassed) {
             StoreTerminalCharges(s, slot, qgate, qbulk, qdrn, p.qbd, p.qbs);
-            if (nqs) StateSlot(s.chargeStates, slot + kQdef) = qdef;
+            if (nqs) {
+                StateSlot(s.chargeStates, slot + kQdef) = qdef;
+            } else {
+                // Without the charge node its two slots keep the junction charges, which the
+                // bulk and drain slots hold merged, for a replay of the run.
+                StateSlot(s.chargeStates, slot + kQdef) = p.qbd;
+                StateSlot(s.chargeStates, slot + kQcheq) = p.qbs;
+            }
         }
     }
     if (mode == kModeSmallSignal) {
