@@ -14,10 +14,8 @@
 #include "platform/font.h"
 #include "platform/gdi_dc.h"
 #include "platform/gdi_draw.h"
-#include "platform/gdi_mapping.h"
 #include "platform/gdi_objects.h"
 #include "platform/gdi_raster.h"
-#include "platform/print.h"
 #include "platform/text.h"
 #include "plots/plot_axes.h"
 #include "plots/plot_draw.h"
@@ -53,9 +51,7 @@ win::COLORREF LineColor(Graph3DPlot& plot, win::HDC dc, int index)
 win::HFONT CreatePlotFontFor(const Graph3DPlot& plot, win::HDC dc)
 {
     FontSpec spec = plot.view.font;
-    double scale = 1.0;
-    if (!IsDisplayDC(dc) && !IsMetafileDC(dc)) scale = std::max(1.0, win::GetDeviceCaps(dc, win::LOGPIXELSY) / 96.0);
-    else if (IsDisplayDC(dc) && win::GetMapMode(dc) != win::MM_TEXT) scale = win::kPrinterDpi / 96.0;
+    const double scale = PaperScaleOf(dc);
     if (scale != 1.0) {
         const int base = spec.height != 0 ? spec.height : -12;
         spec.height = static_cast<std::int16_t>(std::clamp<long>(std::lround(base * scale), -32767, 32767));

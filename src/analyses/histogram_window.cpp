@@ -530,8 +530,9 @@ void DrawMonteCarloWindow(WindowRecord* window, win::HDC dc, const win::RECT& re
     MonteCarloWindowRecord* record = MonteCarloRecordOf(window);
     if (!record || record->values.empty() || !RunState().monteCarloActive) return;
     const bool screen = window && window->window && IsDisplayDC(dc);
-    // Margins and lettering are made for the screen; a printer page gets them at its resolution.
-    const double scale = IsDisplayDC(dc) ? 1.0 : std::max(1.0, win::GetDeviceCaps(dc, win::LOGPIXELSY) / 96.0);
+    // Margins, gaps and lettering are made for the screen; a printer page, and the preview of one,
+    // gets them at the printer's resolution.
+    const double scale = PaperScaleOf(dc);
     const auto px = [scale](int pixels) { return static_cast<int>(std::lround(pixels * scale)); };
     const int left = rect.left + px(50), right = rect.right - px(20), top = rect.top + px(30),
               bottom = rect.bottom - px(40);
@@ -565,10 +566,10 @@ void DrawMonteCarloWindow(WindowRecord* window, win::HDC dc, const win::RECT& re
         const double step = bars.top * 100.0 / 5.0 + 0.0001;
         for (int d = 0; d <= 5; ++d) {
             const int y = bottom - static_cast<int>(std::lround((bottom - top) * d / 5.0));
-            win::MoveToEx(dc, left - 4, y, nullptr);
+            win::MoveToEx(dc, left - px(4), y, nullptr);
             win::LineTo(dc, left, y);
             const std::string label = StrPrintf("%.0f%%", step * d);
-            win::RECT r{rect.left, y - 8, left - 6, y + 8};
+            win::RECT r{rect.left, y - lineHeight, left - px(6), y + lineHeight};
             win::DrawText(dc, label, &r, win::DT_RIGHT | win::DT_SINGLELINE | win::DT_VCENTER);
         }
         const win::HBRUSH barBrush = SolidBrushOf(Colour(record->foreColor));
@@ -596,27 +597,27 @@ void DrawMonteCarloWindow(WindowRecord* window, win::HDC dc, const win::RECT& re
                 win::Polygon(dc, shape, 5);
             }
             const std::string share = StrPrintf("%.1f", count / n * 100.0);
-            win::RECT r{x0 - 10, bottom - h - lineHeight - 2, x1 + 10, bottom - h - 2};
+            win::RECT r{x0 - px(10), bottom - h - lineHeight - px(2), x1 + px(10), bottom - h - px(2)};
             win::DrawText(dc, share, &r, win::DT_CENTER | win::DT_SINGLELINE);
         }
         win::SelectObject(dc, win::GetStockObject(win::NULL_BRUSH));
     }
     // The range under the chart. High stands where it lies: at the end of the last interval
     // below it; the bar after that holds the values at High.
-    win::RECT lowText{left - 40, bottom + 4, left + 80, bottom + 4 + lineHeight};
+    win::RECT lowText{left - px(40), bottom + px(4), left + px(80), bottom + px(4) + lineHeight};
     win::DrawText(dc, record->lowText, &lowText, win::DT_LEFT | win::DT_SINGLELINE);
     if (bars.drawBars && bars.intervals > 1) {
         const int highX = left + static_cast<int>(std::lround(static_cast<double>(right - left) *
                                                               (bars.intervals - 1) / bars.intervals));
         win::MoveToEx(dc, highX, bottom, nullptr);
-        win::LineTo(dc, highX, bottom + 4);
-        win::RECT highText{highX - 60, bottom + 4, highX + 60, bottom + 4 + lineHeight};
+        win::LineTo(dc, highX, bottom + px(4));
+        win::RECT highText{highX - px(60), bottom + px(4), highX + px(60), bottom + px(4) + lineHeight};
         win::DrawText(dc, record->highText, &highText, win::DT_CENTER | win::DT_SINGLELINE);
     } else {
-        win::RECT highText{right - 80, bottom + 4, right + 20, bottom + 4 + lineHeight};
+        win::RECT highText{right - px(80), bottom + px(4), right + px(20), bottom + px(4) + lineHeight};
         win::DrawText(dc, record->highText, &highText, win::DT_RIGHT | win::DT_SINGLELINE);
     }
-    win::RECT title{left, rect.top + 6, right, top - 4};
+    win::RECT title{left, rect.top + px(6), right, top - px(4)};
     win::DrawText(dc, record->view.title, &title, win::DT_CENTER | win::DT_SINGLELINE);
     win::SelectObject(dc, oldFont);
     if (printFont) win::DeleteObject(printFont);

@@ -10,7 +10,9 @@
 #include "platform/gdi_clip.h"
 #include "platform/gdi_dc.h"
 #include "platform/gdi_draw.h"
+#include "platform/gdi_mapping.h"
 #include "platform/gdi_objects.h"
+#include "platform/print.h"
 #include "platform/text.h"
 #include "plots/analysis_window.h"
 #include "plots/plot_axes.h"
@@ -123,6 +125,14 @@ bool CurveMeetsUpdateRect(const PlotRecord& plot, const CurveRecord& c)
 bool IsDisplayDC(win::HDC dc) { return win::GetDeviceCaps(dc, win::TECHNOLOGY) == win::DT_RASDISPLAY; }
 
 bool IsMetafileDC(win::HDC dc) { return win::GetDeviceCaps(dc, win::TECHNOLOGY) == win::DT_METAFILE; }
+
+double PaperScaleOf(win::HDC dc)
+{
+    constexpr double kScreenPixelsPerInch = 96.0;
+    if (IsMetafileDC(dc)) return 1.0;
+    if (!IsDisplayDC(dc)) return std::max(1.0, win::GetDeviceCaps(dc, win::LOGPIXELSY) / kScreenPixelsPerInch);
+    return win::GetMapMode(dc) != win::MM_TEXT ? win::kPrinterDpi / kScreenPixelsPerInch : 1.0;
+}
 
 bool InCursorMode(const WindowRecord* window)
 {

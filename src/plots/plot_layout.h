@@ -15,6 +15,10 @@ struct PlotViewSettings;
 
 bool IsDisplayDC(win::HDC dc);
 bool IsMetafileDC(win::HDC dc);
+// How much larger lettering, margins and gaps made in screen pixels are drawn on the DC so that
+// they keep their size on paper: by the printer's resolution on a printer page and on the
+// preview of one (a display drawn in printer units); 1 on the screen and in pictures.
+double PaperScaleOf(win::HDC dc);
 
 // Whether colours are drawn: on a display or a metafile unless a printer page is being
 // previewed; printers draw without colours.

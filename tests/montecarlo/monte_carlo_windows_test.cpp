@@ -2,7 +2,7 @@
 // analysis (values, statistics, intervals, Low and High), the statistics file, and the Options
 // and Functions dialogs, the look of a histogram (font and colours) and its dialog's panes.
 // Screenshots: monte_carlo_histogram.png, monte_carlo_options.png, monte_carlo_function.png,
-// monte_carlo_function_color.png.
+// monte_carlo_function_color.png, monte_carlo_print_preview.png.
 #include <unistd.h>
 
 #include <algorithm>
@@ -29,7 +29,10 @@
 #include "ui/color_dialog.h"
 #include "ui/color_table.h"
 #include "ui/help_bar.h"
+#include "app/print_preview.h"
 #include "app/printing.h"
+#include "document/print_job.h"
+#include "platform/gdi_dc.h"
 #include "ui/window_record.h"
 #include "platform/common_dialogs_font.h"
 #include "platform/common_dialogs_print.h"
@@ -812,6 +815,45 @@ TEST_F(MonteCarloCommandsTest, EnterStepsTheValueListOneEntryDownWithinTheList)
     win::SendMessage(list, win::LB_RESETCONTENT, 0, 0);
     StepListSelection(list);
     EXPECT_EQ(win::SendMessage(list, win::LB_GETCURSEL, 0, 0), win::LB_ERR);
+}
+
+TEST_F(MonteCarloCommandsTest, ThePrintPreviewShowsTheHistogramInTheProportionsOfTheSheet)
+{
+    ASSERT_EQ(RunMonteCarlo("40"), 0);
+    MonteCarloWindowRecord& record = AddHistogram();
+    ASSERT_NE(record.windowRecord, nullptr);
+    win::ResetPrintStateForTests();
+    double frameAt = 0.0, printedAt = 0.0;
+    const int shown = AnsweringDialogs(
+        {[&](win::HWND dialog) {
+            const win::HWND page = win::GetDlgItem(dialog, kPreviewPageControl);
+            win::UpdateWindow(page);
+            // The printable part of the miniature.
+            win::RECT c{};
+            win::GetClientRect(page, &c);
+            win::HDC printer = CreatePrinterDC();
+            const int pw = win::GetDeviceCaps(printer, win::PHYSICALWIDTH), horz = win::GetDeviceCaps(printer, win::HORZRES);
+            const int left = win::MulDiv(win::GetDeviceCaps(printer, win::PHYSICALOFFSETX), c.right, pw);
+            const int right = left + win::MulDiv(horz, c.right, pw);
+            win::DeleteDC(printer);
+            // The sheet prints the chart's left margin (50 screen pixels) at the printer's
+            // resolution; across the middle of the miniature the first mark is the chart's frame.
+            printedAt = 50.0 * win::kPrinterDpi / 96.0 / horz;
+            const auto pixel = [&](int x) {
+                win::POINT p{x, c.bottom / 2};
+                win::ClientToScreen(page, &p);
+                return win::ScreenPixel(p.x, p.y) & 0xFFFFFF;
+            };
+            int x = left + 2;
+            while (x < right && pixel(x) == pixel(left + 2)) ++x;
+            frameAt = static_cast<double>(x - left) / (right - left);
+            SaveScreen("monte_carlo_print_preview");
+            Press(dialog, kPreviewClose);
+        }},
+        [&] { return RunPrintPreview(record.windowRecord); });
+    EXPECT_EQ(shown, 0);
+    EXPECT_NEAR(frameAt, printedAt, printedAt / 4);
+    win::ResetPrintStateForTests();
 }
 
 }  // namespace
