@@ -190,6 +190,9 @@ TEST_F(DigitalMixedTest, GatesOnTheCircuitsOwnSupplyNodes)
 {
     const double high = 467.0 / 667.0 * 10e3 / (10e3 + 467.0 * 200.0 / 667.0);  // of the rail
     for (const auto& [power, rail] : {std::pair<std::string, double>{"$G_DPWR", 5.0}, {"VCC", 3.3}}) {
+        // Each circuit is built and run afresh, as a new batch line would be.
+        TearDown();
+        SetUp();
         const auto points = Run(std::string("own supply\nVCC VCC 0 3.3\nVIN A 0 0\n") + "U1 INV " + power +
                                     " 0 A Y D0_GATE IO_STD\nR1 Y 0 10K\n.MODEL D0_GATE UGATE ()\n" + kModels +
                                     ".TRAN 1N 10N\n.END\n",
