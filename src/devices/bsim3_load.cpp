@@ -175,14 +175,10 @@ Linearised Linearise(const MosfetDevice& d, bool charges)
     return L;
 }
 
-// Adds again what the device's last load in this epoch added. The channel's equivalent current
-// is formed again from the stored current, slopes and voltages, which no load has changed since.
+// Adds again what the device's last load in this epoch added.
 void Replay(const AnalogSolverState& s, const MosfetDevice& d, const SemiconductorStamps& entry, const Bsim3Replay& r)
 {
-    const MosfetLoadValues& v = d.values;
-    const double cdreq = ChannelEquivalentCurrent(d.mode >= 0.0, d.bsim3->type, d.mode * (v.cd + v.cbd), v, v.vds0,
-                                                  v.vgs0, v.vbs0, v.vgs0 - v.vds0, v.vbd0);
-    AddFetRhs(d, cdreq, r.rhs[0], r.rhs[1], r.rhs[2], r.rhs[3], r.rhs[4]);
+    AddFetRhs(d, r.rhs[0], r.rhs[1], r.rhs[2], r.rhs[3], r.rhs[4], r.rhs[5]);
     ReplayLinearised(s, entry.stamps, r.stamps, r.seriesFree ? kSeriesOnly.data() : nullptr);
 }
 
@@ -193,7 +189,6 @@ struct PendingLoad {
     SemiconductorStamps* entry = nullptr;
     double vbs = 0.0, vgs = 0.0, vds = 0.0, vbd = 0.0, vgd = 0.0, qdef = 0.0;
     int check = 1;
-    bool states = false;  // the state vectors hold the device's block
     bool bypassed = false;
     bool replay = false;   // adds again what its last load added, nothing else
     bool channel = false;  // needs the channel and the bulk junctions evaluated
@@ -286,14 +281,13 @@ void BeginLoad(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<do
     }
     out.vbs = vbs, out.vgs = vgs, out.vds = vds, out.vbd = vbd, out.vgd = vgd, out.qdef = qdef;
     out.check = check;
-    out.states = states;
     out.bypassed = bypassed;
 }
 
 // The rest of a device's load, once its channel (when it needed one) is evaluated into ch, with
 // its charges q where the load stores charge.
 void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charges& q, double gmin,
-                std::uint64_t epoch, bool report)
+                std::uint64_t epoch)
 {
     AnalogSolverState& s = AnalogSolver();
     MosfetDevice& d = *at.d;
@@ -308,7 +302,7 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
     const int mode = s.iterationMode;
     const bool nqs = p.nqsmod == 1;
     const int slot = entry.stateSlot;
-    const bool states = at.states;
+    const bool states = StateBlockHeld(s, slot);
     const double vbs = at.vbs, vgs = at.vgs, vds = at.vds, vbd = at.vbd, vgd = at.vgd, qdef = at.qdef;
     const int check = at.check;
     const bool bypassed = at.bypassed;
@@ -384,7 +378,8 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
     if (mode == kModeSmallSignal) {
         // The small-signal bias: the values stay for the AC stamp and the operating point
         // report, nothing is stamped.
-        if (report) ReportBsimCurrents(d, p, {false, states, slot, type, p.grds, p.cgbo, p.qbd, p.qbs});
+        if (RunControl().runDataMode != kRunDataRetrieve)
+            ReportBsimCurrents(d, p, {false, states, slot, type, p.grds, p.cgbo, p.qbd, p.qbs});
         return;
     }
     // The matrix values g + ag0 c, formed as the elements are linearised (without the charge
@@ -446,9 +441,13 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
     AddFetRhs(d, cdreq, ceqbs, ceqbd, ceqqg, ceqqb, ceqqd);
     if (nqs) RhsEntry(d.extraInternal) += cqcheqEq - cqdef;
 
-    // Kept for a replay (which forms the channel's current from the stored values).
+    // Kept for a replay: a bypassed load takes the channel current from the stored values,
+    // which may differ from the evaluated one in the last bit.
     r.epoch = nqs || mode == kModeFirstTimePoint ? 0 : epoch;
-    r.rhs[0] = ceqbs, r.rhs[1] = ceqbd, r.rhs[2] = ceqqg, r.rhs[3] = ceqqb, r.rhs[4] = ceqqd;
+    const double cdreqBypassed =
+        bypassed ? cdreq : ChannelEquivalentCurrent(normal, type, d.mode * (v.cd + v.cbd), v, vds, vgs, vbs, vgd, vbd);
+    r.rhs[0] = cdreqBypassed, r.rhs[1] = ceqbs, r.rhs[2] = ceqbd, r.rhs[3] = ceqqg, r.rhs[4] = ceqqb,
+    r.rhs[5] = ceqqd;
 
     // 14. Matrix. Without series resistances and RDS the elements only they reach get 0 and are
     // left alone.
@@ -459,7 +458,7 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
     ReplayLinearised(s, entry.stamps, std::span(values, count), seriesFree ? kSeriesOnly.data() : nullptr);
 
     // 15. Terminal currents for the report.
-    if (report)
+    if (RunControl().runDataMode != kRunDataRetrieve)
         ReportBsimCurrents(d, p, {chargeTerms && states, states, slot, type, p.grds, p.cgbo,
                                p.qbd, p.qbs});
 }
@@ -492,7 +491,6 @@ public:
     void Begin(double gmin, std::uint64_t epoch)
     {
         gmin_ = gmin, epoch_ = epoch;
-        report_ = RunControl().runDataMode != kRunDataRetrieve;
         laneCount_ = Bsim3VectorSlopes() ? kLanes : 1;
         storage_ = AnalogSolver().flags.chargeStorage != 0;
         head_ = tail_ = 0;
@@ -560,7 +558,7 @@ private:
         for (; head_ != tail_; ++head_) {
             const PendingLoad& at = pending_[head_ % kPending];
             if (!at.ready) break;
-            FinishLoad(at, at.ch, at.q, gmin_, epoch_, report_);
+            FinishLoad(at, at.ch, at.q, gmin_, epoch_);
         }
     }
 
@@ -642,7 +640,6 @@ private:
 
     double gmin_ = 0.0;
     std::uint64_t epoch_ = 0;
-    bool report_ = true;  // the loads leave the currents for the reports (not while retrieving)
     int laneCount_ = 1;
     bool storage_ = false;
     // The waiting loads, in list order: places head_ to tail_ - 1 (modulo kPending).

@@ -16,7 +16,7 @@ struct Bsim3Replay {
     std::uint64_t epoch = 0;
     bool chargeTerms = false;
     bool seriesFree = false;  // the elements only the series conductances reach were left alone
-    double rhs[5] = {};       // source and drain junctions, gate, bulk and drain charges
+    double rhs[6] = {};       // channel, source and drain junctions, gate, bulk and drain charges
     double stamps[32] = {};
 };
 
