@@ -184,35 +184,6 @@ struct Params {
     V operator()(double Bsim3Size::*m) const { return V{p[0]->*m, p[1]->*m, p[2]->*m, p[3]->*m}; }
 };
 
-// The same for devices of at most two size classes (Bsim3Size::sizeClass, equal parameters),
-// as the n- and p-channel devices of CMOS gates come in turn: each lane takes the value of the
-// first device of its class, two loads and a blend where four classes take four loads and their
-// merging. The lanes get the same values either way.
-struct TwoClassParams {
-    const Bsim3Size* first;
-    const Bsim3Size* second;
-    Mask inSecond;  // the lanes of the second class
-    V operator()(double Bsim3Size::*m) const { return Select(inSecond, Broadcast(second->*m), Broadcast(first->*m)); }
-};
-
-// The lanes' devices as TwoClassParams, where they are of at most two classes.
-bool InTwoClasses(const Bsim3Size* const* p, TwoClassParams& out)
-{
-    out = {p[0], p[0], Mask{}};
-    const unsigned a = p[0]->sizeClass;
-    if (a == 0) return false;
-    for (int k = 1; k < kLanes; ++k) {
-        const unsigned c = p[k]->sizeClass;
-        if (c == a) continue;
-        if (out.second == p[0])
-            out.second = p[k];
-        else if (c != out.second->sizeClass)
-            return false;
-        out.inSecond[k] = -1;
-    }
-    return true;
-}
-
 // The channel's values that the charge model reads, one device per lane.
 struct ChannelLanes {
     D4 vgsEff, vthD, vgsteff, n, vgstNVt, vbseff, phis, sqrtPhis, abulk0, vds;
@@ -220,8 +191,7 @@ struct ChannelLanes {
 };
 
 // The charges of the devices whose channels were evaluated in the lanes.
-template <class Parameters>
-void ChargesInLanes(const Parameters& P, const Bsim3Size& first, const ChannelLanes& ch, Bsim3Charges* const* out,
+void ChargesInLanes(const Params& P, const Bsim3Size& first, const ChannelLanes& ch, Bsim3Charges* const* out,
                     int count)
 {
     using bsim3_body::kExpThreshold;
@@ -435,17 +405,23 @@ void Bsim3OverlapChargesLanes(const Bsim3Size* const* devices, const double* vgd
     side(vgs, P(&Bsim3Size::cgso), P(&Bsim3Size::cgsl), &Bsim3Overlaps::source);
 }
 
-namespace {
-
-// The channels (and with `charges` the charges) of the devices in the lanes, their parameters
-// read through P (Params or TwoClassParams).
-template <class Parameters>
-void ChannelInLanes(const Parameters& P, const Bsim3Size& first, Bsim3Size* const* devices, V vgsV, V vdsV, V vbsV,
-                    Bsim3Channel* const* out, Bsim3Charges* const* charges, int count)
+void EvaluateBsim3ChannelLanes(Bsim3Size* const* devices, const double* vgsIn, const double* vdsIn,
+                               const double* vbsIn, Bsim3Channel* const* out, Bsim3Charges* const* charges,
+                               int count)
 {
     using bsim3_body::kExpThreshold;
     using bsim3_body::kMaxExp;
     using bsim3_body::kMinExp;
+    // Idle lanes repeat the first device.
+    const Bsim3Size* lanes[kLanes];
+    V vgsV, vdsV, vbsV;
+    for (int k = 0; k < kLanes; ++k) {
+        const int i = k < count ? k : 0;
+        lanes[k] = devices[i];
+        vgsV[k] = vgsIn[i], vdsV[k] = vdsIn[i], vbsV[k] = vbsIn[i];
+    }
+    const Params P{lanes};
+    const Bsim3Size& first = *lanes[0];
     const V zero{}, one = Broadcast(1.0);
     const D4 Vgs(vgsV, one, zero, zero), Vds(vdsV, zero, one, zero);
     const B4 Vbs(vbsV, one);
@@ -688,27 +664,6 @@ void ChannelInLanes(const Parameters& P, const Bsim3Size& first, Bsim3Size* cons
         ch.gbb = Isub.b[k];
         ch.csub = csub[k];
     }
-}
-
-}  // namespace
-
-void EvaluateBsim3ChannelLanes(Bsim3Size* const* devices, const double* vgsIn, const double* vdsIn,
-                               const double* vbsIn, Bsim3Channel* const* out, Bsim3Charges* const* charges,
-                               int count)
-{
-    // Idle lanes repeat the first device.
-    const Bsim3Size* lanes[kLanes];
-    V vgsV, vdsV, vbsV;
-    for (int k = 0; k < kLanes; ++k) {
-        const int i = k < count ? k : 0;
-        lanes[k] = devices[i];
-        vgsV[k] = vgsIn[i], vdsV[k] = vdsIn[i], vbsV[k] = vbsIn[i];
-    }
-    TwoClassParams classes;
-    if (InTwoClasses(lanes, classes))
-        ChannelInLanes(classes, *lanes[0], devices, vgsV, vdsV, vbsV, out, charges, count);
-    else
-        ChannelInLanes(Params{lanes}, *lanes[0], devices, vgsV, vdsV, vbsV, out, charges, count);
 }
 
 }  // namespace kq5

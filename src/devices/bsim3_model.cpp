@@ -3,12 +3,9 @@
 // quantities, temperature laws and junction values, all in the instance's own record.
 #include <algorithm>
 #include <cmath>
-#include <cstddef>
 #include <memory>
 #include <set>
 #include <string>
-#include <string_view>
-#include <unordered_map>
 
 #include "core/batch_log.h"
 #include "netlist/numeric_helpers.h"
@@ -477,18 +474,6 @@ int PrepareMosLevel8AtTemperature(double t)
     for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) {
         if (!IsLevel8(d)) continue;
         if (int rc = PrepareOne(d, t)) return rc;
-    }
-    // The size classes: devices whose prepared values are alike to the bit share one. (The bytes
-    // between the values are compared too; each preparation starts from a cleared record, and
-    // unequal ones would only part a class.)
-    constexpr std::size_t kFirst = offsetof(Bsim3Size, dw);
-    constexpr std::size_t kBytes = offsetof(Bsim3Size, grds) + sizeof(double) - kFirst;
-    std::unordered_map<std::string_view, unsigned> classes;
-    for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) {
-        if (!IsLevel8(d)) continue;
-        Bsim3Size& p = *d.bsim3;
-        const std::string_view values(reinterpret_cast<const char*>(&p) + kFirst, kBytes);
-        p.sizeClass = classes.try_emplace(values, static_cast<unsigned>(classes.size() + 1)).first->second;
     }
     return 0;
 }

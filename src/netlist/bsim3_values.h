@@ -59,10 +59,6 @@ struct Bsim3Size {
     double pb = 1.0, pbsw = 1.0, mj = 0.5, mjsw = 0.33, tt = 0.0;
     double kf = 0.0, af = 1.0, ef = 1.0, em = 0.0, noia = 0.0, noib = 0.0, noic = 0.0;
     double grds = 0.0;          // drain-source shunt conductance
-    // Devices of one size class hold every value above, dw to grds, bit for bit alike (0: not
-    // classed yet). A lane evaluation of devices of at most two classes reads the values of one
-    // device of each.
-    unsigned sizeClass = 0;
 
     // Left by the last evaluation.
     double cggb = 0.0, cgdb = 0.0, cgsb = 0.0, cbgb = 0.0, cbdb = 0.0, cbsb = 0.0, cdgb = 0.0, cddb = 0.0,

@@ -141,28 +141,18 @@ TEST_F(Bsim3Test, VectorFormGivesTheBitsOfTheScalarForm)
 
 // Devices evaluated together, one in each vector lane, must each get its own evaluation alone
 // (to the rounding of the vector exponentials and logarithms), whatever region each lane is in
-// and however many lanes are used: devices of four sizes, and of two sizes alternating as the
-// inverters of a netlist list them (whose lanes read the parameters of one device of each).
+// and however many lanes are used.
 TEST_F(Bsim3Test, DevicesEvaluatedTogetherGetTheirOwnValues)
 {
     if (!Bsim3VectorSlopes()) GTEST_SKIP() << "no vector form on this processor";
-    for (const bool twoSizes : {false, true})
     for (const char* card : {"MOBMOD=1 CAPMOD=2 XPART=0", "MOBMOD=2 CAPMOD=1 XPART=0.5", "MOBMOD=3 CAPMOD=1 XPART=1",
                              "CAPMOD=2 XPART=0.5 NGATE=5e19 PCLM=0", "CAPMOD=1 XPART=0 ALPHA0=0 DVT0W=0"}) {
         const std::string model = std::string(kCard) + " " + card + ")\n";
-        const std::string devicesText =
-            twoSizes ? "M1 2 1 0 0 MN L=0.5u W=5u\nM2 2 1 0 0 MP L=1u W=10u\nM3 2 1 0 0 MN L=0.5u W=5u\n"
-                       "M4 2 1 0 0 MP L=1u W=10u\n"
-                     : "M1 2 1 0 0 MN L=0.5u W=5u\nM2 2 1 0 0 MN L=0.35u W=2u\nM3 2 1 0 0 MP L=1u W=10u\n"
-                       "M4 2 1 0 0 MP L=0.4u W=3u\n";
-        Build("t\nVD 2 0 1\nVG 1 0 1\n" + devicesText + ".MODEL MN NMOS (LEVEL=8 " + model + ".MODEL MP PMOS (LEVEL=8 " +
-              model + ".END\n");
+        Build("t\nVD 2 0 1\nVG 1 0 1\nM1 2 1 0 0 MN L=0.5u W=5u\nM2 2 1 0 0 MN L=0.35u W=2u\nM3 2 1 0 0 MP L=1u W=10u\n"
+              "M4 2 1 0 0 MP L=0.4u W=3u\n.MODEL MN NMOS (LEVEL=8 " + model + ".MODEL MP PMOS (LEVEL=8 " + model + ".END\n");
         std::vector<Bsim3Size*> devices;
         for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) devices.push_back(d.bsim3.get());
         ASSERT_EQ(devices.size(), 4u);
-        if (twoSizes) {
-            ASSERT_TRUE(devices[0]->sizeClass != 0 && devices[0]->sizeClass == devices[2]->sizeClass);
-        }
         for (Bsim3Size* p : devices) ASSERT_EQ(Bsim3LaneKey(*p), Bsim3LaneKey(*devices[0])) << card;
         std::mt19937 random(5);
         std::uniform_real_distribution<double> vg(-0.5, 3.5), vd(0.0, 3.5), vb(-3.0, 0.6);
