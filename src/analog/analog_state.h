@@ -233,6 +233,9 @@ struct AnalogSolverState {
     // Devices whose voltages and predicted currents have settled may keep their stored values:
     // set by the Newton loop from the third iteration on, never for a predictor iteration.
     int bypassAllowed = 0;
+    // Set while the operating point's fallbacks run: bipolar junctions driven into reverse bias
+    // are limited too (see LimitReverseJunctionVoltage).
+    int limitReverseJunctions = 0;
     int suppressIterationStatus = 0;
     // The last load left a value that is not a number (or an infinite one) in the matrix or the
     // right-hand side: a device evaluated outside its domain, and that iterate is of no use.

@@ -22,6 +22,20 @@ inline bool JunctionNeedsLimit(double v, double vold, double vt, double vcrit)
     return v > vcrit && std::abs(v - vold) > 2.0 * vt;
 }
 double LimitedJunctionVoltage(double v, double vold, double vt, double vcrit);
+// A junction driven into reverse bias moves at most to 2 vold - 1 V (from reverse bias) or
+// -vold - 1 V (from forward bias) in one iteration; sets the flag when it limited. The operating
+// point's fallbacks use it: there the first solve of a long chain of gain stages (its
+// linearised gain times the starting offsets) reverse-biases junctions by 1e100 V and more,
+// whose gmin currents then swamp the matrix.
+inline void LimitReverseJunctionVoltage(double& v, double vold, int& check)
+{
+    if (v >= 0.0) return;
+    const double bound = vold > 0.0 ? -vold - 1.0 : 2.0 * vold - 1.0;
+    if (v < bound) {
+        v = bound;
+        check = 1;
+    }
+}
 
 // The same rule on a value: the limited voltage, check 1 when it limited, else 0.
 inline double LimitJunctionVoltageByValue(double vnew, double vold, double vt, double vcrit, int& check)

@@ -433,18 +433,27 @@ int MarchTimePoint(WindowRecord* window, int iterationLimit)
 // where each try of source stepping starts Newton again from the junctions' starting voltages,
 // which in a long chain of gain stages swing the later nodes far out every time.
 // Where both fail and `lastResort` is set, gmin stepping runs once more, each failed step giving
-// the devices back their state at the last good solution.
+// the devices back their state at the last good solution; where that fails too, all of it once
+// more with bipolar junctions limited in reverse bias as well as forward.
 int SourceStepOperatingPoint(WindowRecord* window, int iterationLimit, bool lastResort)
 {
     AnalogSolverState& s = AnalogSolver();
-    s.notConverged = 0;
-    int rc = StepShuntConductance(window, iterationLimit, false);
-    if (rc != kMsgFailedToConverge) return rc;
-    s.notConverged = 1;
-    rc = StepSources(window, iterationLimit);
+    const auto fallbacks = [&] {
+        s.notConverged = 0;
+        int rc = StepShuntConductance(window, iterationLimit, false);
+        if (rc != kMsgFailedToConverge) return rc;
+        s.notConverged = 1;
+        rc = StepSources(window, iterationLimit);
+        if (rc != kMsgFailedToConverge || !lastResort) return rc;
+        s.notConverged = 0;
+        return StepShuntConductance(window, iterationLimit, true);
+    };
+    int rc = fallbacks();
     if (rc != kMsgFailedToConverge || !lastResort) return rc;
-    s.notConverged = 0;
-    return StepShuntConductance(window, iterationLimit, true);
+    s.limitReverseJunctions = 1;
+    rc = fallbacks();
+    s.limitReverseJunctions = 0;
+    return rc;
 }
 
 int SolveTimePointByContinuation(WindowRecord* window, int iterationLimit)

@@ -293,6 +293,10 @@ int LoadOneBjt(BjtDevice& q, SemiconductorStamps& st, const std::vector<MatrixEl
         int f1 = 1, f2 = 1, f3 = 1;
         LimitJunctionVoltage(vbe, q.vbe, q.vtNf, q.vcritEmitter, f1);
         LimitJunctionVoltage(vbc, q.vbc, q.vtNr, q.vcritCollector, f2);
+        if (s.limitReverseJunctions) {
+            LimitReverseJunctionVoltage(vbe, q.vbe, f1);
+            LimitReverseJunctionVoltage(vbc, q.vbc, f2);
+        }
         if (q.issArea != 0.0) LimitJunctionVoltage(vsub, q.vsub, q.vtNs, q.vcritSubstrate, f3);
         else f3 = 0;
         icheck = f1 == 1 || f2 == 1 || f3 == 1 ? 1 : 0;

@@ -12,6 +12,7 @@
 #include "core/analysis_state.h"
 #include "analog/device_dispatch.h"
 #include "analog/operating_point.h"
+#include "analog/transient_run.h"
 #include "ui/app_state.h"
 #include "ui/status_text.h"
 #include "ui/window_record.h"
@@ -60,6 +61,9 @@ inline int RunTestOperatingPoint(int runKind)
     const int itl = GlobalOptions().values.itl1;
     int rc = SolveOperatingPoint(nullptr, itl);
     if (rc == 14190) {
+        // As a run does: the fallbacks start each try from the devices' starting states.
+        if (!s.hooks.reinitializeRunStates) s.hooks.reinitializeRunStates = ReinitializeRunStates;
+        if (int r = ReinitializeRunStates()) return r;
         s.iterationMode = kModeInitJunctions;
         rc = SourceStepOperatingPoint(nullptr, itl);
     }

@@ -335,6 +335,29 @@ ReferenceCircuit EclChain(int gates)
 // later gates' nodes beyond 1e80 V, and the next load made the matrix singular.
 TEST_F(ConvergenceReferenceTest, ThirtyEclGatesAtTheirThresholdFindTheirOperatingPoint) { Compare(EclChain(30)); }
 
+// `stages` bipolar op-amps in open loop, each driving the next, the first input 10 mV above
+// ground: every later stage sits at its output limit.
+ReferenceCircuit ComparatorChain(int stages)
+{
+    std::ostringstream text;
+    text << "* " << stages << " bipolar comparators in a chain\n*@ op\n*@ floor 1e-2\n*@ rel 1e-3\n"
+         << ".SUBCKT OA INP INN OUT VCC VEE\nQ1 C1 INP E NPX\nQ2 C2 INN E NPX\nRC1 VCC C1 10K\nRC2 VCC C2 10K\n"
+         << "IEE E VEE 200U\nQ3 C3 C1 E3 PNX\nRE3 VCC E3 2K\nRL3 C3 VEE 20K\nCC C1 C3 10P\nQ4 VCC C3 OUT NPX\n"
+         << "Q5 VEE C3 OUT PNX\n.ENDS\n.MODEL NPX NPN(IS=1E-15 BF=100 VAF=100)\n.MODEL PNX PNP(IS=1E-15 BF=50 VAF=50)\n"
+         << "VCC VCC 0 15\nVEE VEE 0 -15\nVIN N0 0 DC 0.01\n";
+    for (int i = 1; i <= stages; ++i) text << "X" << i << " N" << i - 1 << " 0 N" << i << " VCC VEE OA\nRL" << i << " N" << i << " 0 10K\n";
+    text << ".op\n.end\n";
+    return ParseReferenceCircuit("comparator_chain_" + std::to_string(stages), text.str());
+}
+
+// Every fallback failed at 30, 36, 40, 44, 48, 54, 64 and 68 stages ("Failed to converge in
+// specified number of iterations"), where ngspice solves them: the first solve reverse-biased the
+// later stages' junctions by 1e150 V, and the loads at those voltages made the matrix singular.
+TEST_F(ConvergenceReferenceTest, FortyFourBipolarComparatorsInAChainFindTheirOperatingPoint)
+{
+    Compare(ComparatorChain(44));
+}
+
 // Gate at 5 V, drain through 100 Mohm: the drain settles a fraction of a millivolt from the
 // source, where each Newton step may swap the device's drain and source.
 TEST_F(ConvergenceReferenceTest, ABsim1DeviceSettlingAtAlmostNoDrainVoltage) { Compare("bsim1_single_on"); }
