@@ -70,25 +70,22 @@ D4 operator*(V a, const D4& x) { return {a * x.v, a * x.g, a * x.d, a * x.b}; }
 D4 operator*(const D4& x, V a) { return a * x; }
 D4 operator*(double a, const D4& x) { return Broadcast(a) * x; }
 [[maybe_unused]] D4 operator*(const D4& x, double a) { return Broadcast(a) * x; }
-// A quotient is a product with the reciprocal, formed once (one division instead of two: the
-// divisions are the slowest instructions here).
 D4 operator/(const D4& x, const D4& y)
 {
+    const V q = x.v / y.v;
     const V inverse = 1.0 / y.v;
-    const V q = x.v * inverse;
     return {q, (x.g - q * y.g) * inverse, (x.d - q * y.d) * inverse, (x.b - q * y.b) * inverse};
 }
 D4 operator/(const D4& x, V a)
 {
     const V inverse = 1.0 / a;
-    return {x.v * inverse, x.g * inverse, x.d * inverse, x.b * inverse};
+    return {x.v / a, x.g * inverse, x.d * inverse, x.b * inverse};
 }
 [[maybe_unused]] D4 operator/(const D4& x, double a) { return x / Broadcast(a); }
 D4 operator/(V a, const D4& y)
 {
-    const V inverse = 1.0 / y.v;
-    const V q = a * inverse;
-    const V k = -q * inverse;
+    const V q = a / y.v;
+    const V k = -q / y.v;
     return {q, k * y.g, k * y.d, k * y.b};
 }
 D4 operator/(double a, const D4& y) { return Broadcast(a) / y; }
@@ -98,7 +95,7 @@ D4 Sqrt(const D4& x)
     const V r = __builtin_ia32_sqrtpd256(x.v);
     return Chain(x, r, 0.5 / r);
 }
-D4 DivideFixed(const D4& x, V inverse) { return Chain(x, x.v * inverse, inverse); }
+D4 DivideFixed(const D4& x, V a, V inverse) { return Chain(x, x.v / a, inverse); }
 
 // A value that depends on Vbs alone, with its one slope: the operations of D4 on the value and
 // the Vbs slope, which are all that differ from zero there. It becomes a D4 where it meets one.
@@ -122,15 +119,14 @@ B4 operator*(const B4& x, V a) { return a * x; }
 B4 operator*(double a, const B4& x) { return Broadcast(a) * x; }
 B4 operator/(const B4& x, const B4& y)
 {
+    const V q = x.v / y.v;
     const V inverse = 1.0 / y.v;
-    const V q = x.v * inverse;
     return {q, (x.b - q * y.b) * inverse};
 }
 B4 operator/(V a, const B4& y)
 {
-    const V inverse = 1.0 / y.v;
-    const V q = a * inverse;
-    const V k = -q * inverse;
+    const V q = a / y.v;
+    const V k = -q / y.v;
     return {q, k * y.b};
 }
 B4 operator/(double a, const B4& y) { return Broadcast(a) / y; }
@@ -140,7 +136,7 @@ B4 Sqrt(const B4& x)
     const V r = __builtin_ia32_sqrtpd256(x.v);
     return Chain(x, r, 0.5 / r);
 }
-B4 DivideFixed(const B4& x, V inverse) { return Chain(x, x.v * inverse, inverse); }
+B4 DivideFixed(const B4& x, V a, V inverse) { return Chain(x, x.v / a, inverse); }
 
 bool Any(Mask m) { return __builtin_ia32_movmskpd256(reinterpret_cast<V>(m)) != 0; }
 bool All(Mask m) { return __builtin_ia32_movmskpd256(reinterpret_cast<V>(m)) == 0xF; }
@@ -315,7 +311,7 @@ void EvaluateBsim3JunctionsLanes(const Bsim3Size* const* devices, MosfetLoadValu
     }
     const Params P{lanes};
     auto value = [&](double MosfetLoadValues::*m) { return V{held[0]->*m, held[1]->*m, held[2]->*m, held[3]->*m}; };
-    const V inverseVt = 1.0 / value(&MosfetLoadValues::nvt), one = Broadcast(1.0);
+    const V vt = value(&MosfetLoadValues::nvt), one = Broadcast(1.0);
 
     // The current and conductance (Bsim3JunctionCurrent) of one junction of each device.
     struct Side {
@@ -327,11 +323,11 @@ void EvaluateBsim3JunctionsLanes(const Bsim3Size* const* devices, MosfetLoadValu
         const V forward = Select(v < 0.5, v, Broadcast(0.5));
         V e = one;
         if (Any(exponential)) {
-            V x = forward * inverseVt;
+            V x = forward / vt;
             x = Select(x < -150.0, Broadcast(-150.0), Select(x > 150.0, Broadcast(150.0), x));
             e = Select(exponential, _ZGVdN4v_exp(Select(exponential, x, V{})), one);
         }
-        const V conducting = isat * e * inverseVt + gmin;
+        const V conducting = isat * e / vt + gmin;
         return Side{Select(none, gmin * v, Select(blocked, gmin * v - isat, isat * (e - 1.0) + gmin * forward)),
                     Select(none | blocked, Broadcast(gmin), conducting)};
     };
@@ -448,7 +444,7 @@ void EvaluateBsim3ChannelLanes(Bsim3Size* const* devices, const double* vgsIn, c
     const B4 sqrtPhis = Pick(
         forward, [&] { return phis3 / (phi + 0.5 * Vbseff); },
         [&] { return Sqrt(Select(forward, B4(1.0), Phis)); });
-    const B4 Xdep = DivideFixed(P(&Bsim3Size::xdep0) * sqrtPhis, P(&Bsim3Size::inverseSqrtPhi));
+    const B4 Xdep = DivideFixed(P(&Bsim3Size::xdep0) * sqrtPhis, sqrtPhi, P(&Bsim3Size::inverseSqrtPhi));
 
     // 3. Short- and narrow-channel threshold terms.
     const V factor1 = P(&Bsim3Size::factor1), vbiPhi = P(&Bsim3Size::vbi) - phi;
@@ -472,7 +468,7 @@ void EvaluateBsim3ChannelLanes(Bsim3Size* const* devices, const double* vgsIn, c
     const B4 vthBulk = P(&Bsim3Size::type) * P(&Bsim3Size::vth0) + P(&Bsim3Size::k1) * (sqrtPhis - sqrtPhi) -
                        P(&Bsim3Size::k2) * Vbseff - deltVth - deltVthW +
                        DivideFixed((P(&Bsim3Size::k3) + P(&Bsim3Size::k3b) * Vbseff) * P(&Bsim3Size::tox) * phi,
-                                   P(&Bsim3Size::inverseWeffW0)) +
+                                   P(&Bsim3Size::weffW0), P(&Bsim3Size::inverseWeffW0)) +
                        P(&Bsim3Size::vthLateral) +
                        (P(&Bsim3Size::kt1Length) + P(&Bsim3Size::kt2) * Vbseff) * P(&Bsim3Size::tempRatio);
     const D4 Vth = D4(vthBulk) - D4(eta * P(&Bsim3Size::theta0vb0)) * Vds;
@@ -481,7 +477,7 @@ void EvaluateBsim3ChannelLanes(Bsim3Size* const* devices, const double* vgsIn, c
     D4 n = 1.0 + DivideFixed((D4(P(&Bsim3Size::cdsc) + P(&Bsim3Size::cdscb) * Vbseff) + P(&Bsim3Size::cdscd) * Vds) *
                                          D4(theta0) +
                                      D4(P(&Bsim3Size::nfactor) * 1.03594e-10 / Xdep) + P(&Bsim3Size::cit),
-                             P(&Bsim3Size::inverseCox));
+                             Cox, P(&Bsim3Size::inverseCox));
     n = Select(n.v <= 1.0, D4(1.0), n);
 
     // 7. Gate depletion.
@@ -537,17 +533,17 @@ void EvaluateBsim3ChannelLanes(Bsim3Size* const* devices, const double* vgsIn, c
     const D4 Abulk = RaiseKeepingSlope(D4(Abulk0) + D4(dAbulkdVg) * Vgsteff, 0.01);
 
     // 12. Mobility.
-    const V inverseTox = P(&Bsim3Size::inverseTox);
+    const V tox = P(&Bsim3Size::tox), inverseTox = P(&Bsim3Size::inverseTox);
     const V ua = P(&Bsim3Size::ua), ub = P(&Bsim3Size::ub), uc = P(&Bsim3Size::uc);
     D4 T5m;
     if (first.mobmod == 1) {
-        const D4 t0 = DivideFixed(Vgsteff + 2.0 * Vth, inverseTox);
+        const D4 t0 = DivideFixed(Vgsteff + 2.0 * Vth, tox, inverseTox);
         T5m = (ua + uc * Vbseff) * t0 + ub * t0 * t0;
     } else if (first.mobmod == 2) {
-        const D4 t0 = DivideFixed(Vgsteff, inverseTox);
+        const D4 t0 = DivideFixed(Vgsteff, tox, inverseTox);
         T5m = t0 * (ua + uc * Vbseff + ub * t0);
     } else {
-        const D4 t0 = DivideFixed(Vgsteff + 2.0 * Vth, inverseTox);
+        const D4 t0 = DivideFixed(Vgsteff + 2.0 * Vth, tox, inverseTox);
         T5m = (ua + ub * t0) * t0 * (1.0 + uc * Vbseff);
     }
     const D4 ueff = P(&Bsim3Size::u0temp) / (1.0 + T5m);
@@ -594,12 +590,15 @@ void EvaluateBsim3ChannelLanes(Bsim3Size* const* devices, const double* vgsIn, c
             const D4 t0 = P(&Bsim3Size::pscbe1Litl) / Select(moved, diffVds, D4(1.0));
             const Mask used = moved & (t0.v > 0.0) & (t0.v < kExpThreshold);
             if (Any(used))
-                VASCBE = Select(used, DivideFixed(Leff * ExpWhere(t0, used), P(&Bsim3Size::inversePscbe2)), VASCBE);
+                VASCBE = Select(used,
+                                DivideFixed(Leff * ExpWhere(t0, used), P(&Bsim3Size::pscbe2),
+                                            P(&Bsim3Size::inversePscbe2)),
+                                VASCBE);
         }
     }
 
     // 16. Drain current.
-    const D4 beta = DivideFixed(ueff * Cox * Weff, P(&Bsim3Size::inverseLeff));
+    const D4 beta = DivideFixed(ueff * Cox * Weff, Leff, P(&Bsim3Size::inverseLeff));
     const D4 fgche1 = Vgsteff * (1.0 - 0.5 * Abulk * Vdseff / Vgst2Vtm);
     const D4 fgche2 = 1.0 + Vdseff / EsatL;
     const D4 gche = beta * fgche1 / fgche2;
