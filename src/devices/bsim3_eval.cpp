@@ -9,7 +9,16 @@
 
 namespace kq5 {
 
-bool Bsim3VectorSlopes() { return ProcessorHasAvx2(); }
+bool Bsim3VectorSlopes()
+{
+#if defined(__x86_64__)
+    // The lanes fuse products and sums, so they need FMA beside AVX2.
+    static const bool has = ProcessorHasAvx2() && __builtin_cpu_supports("fma") != 0;
+    return has;
+#else
+    return false;
+#endif
+}
 
 void PrepareBsim3ChannelConstants(Bsim3Size& p)
 {

@@ -15,7 +15,7 @@ namespace kq5 {
 
 struct MosfetLoadValues;
 
-// Whether the processor runs the vector form (AVX2); checked once.
+// Whether the processor runs the vector form (AVX2 with FMA); checked once.
 bool Bsim3VectorSlopes();
 // The evaluations in the vector form; only where Bsim3VectorSlopes().
 void EvaluateBsim3ChannelVector(Bsim3Size& p, double vgs, double vds, double vbs, Bsim3Channel& ch);
@@ -36,7 +36,8 @@ void EvaluateBsim3JunctionsLanes(const Bsim3Size* const* p, MosfetLoadValues* co
                                  int count);
 // The overlap charges (Bsim3OverlapCharges with a CAPMOD other than 1) of `count` (1 to 4)
 // devices at once, one in each vector lane, at their gate-drain and gate-source voltages; the
-// same operations in the same order, so the same bits. Only where Bsim3VectorSlopes().
+// same operations in the same order, to the rounding of fused products and sums. Only where
+// Bsim3VectorSlopes().
 void Bsim3OverlapChargesLanes(const Bsim3Size* const* p, const double* vgd, const double* vgs,
                               Bsim3Overlaps* const* out, int count);
 // Bits of Bsim3LaneKey: devices without charges (a negative XPART), devices with the charge node.

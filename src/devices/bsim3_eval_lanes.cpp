@@ -2,11 +2,12 @@
 // registers: the evaluation is a long chain of dependent divisions, roots and exponentials, and
 // four such chains side by side keep the processor busy where one leaves it waiting.
 //
-// Every lane makes the operations of the one-device form (bsim3_eval_body.h) in the same order:
-// the same overloads (a fixed number times a dual is not a dual times a dual), no fused
-// multiply-add (AVX2 alone). The exponentials and logarithms are the C library's vector forms,
-// which may differ from its one-argument functions in the last place or two, so a device
-// evaluated in the lanes agrees with its evaluation alone to rounding, not to the bit. Branches on a
+// Every lane makes the operations of the one-device form (bsim3_eval_body.h) in the same order,
+// with the same overloads (a fixed number times a dual is not a dual times a dual), but products
+// and sums are fused (FMA) where the compiler finds them, and the exponentials and logarithms
+// are the C library's vector forms, which may differ from its one-argument functions in the last
+// place or two: a device evaluated in the lanes agrees with its evaluation alone to rounding,
+// not to the bit. Branches on a
 // device's values become per-lane selections; the branches on its parameters are the same for
 // every lane of a group (Bsim3LaneKey).
 #include <cmath>
@@ -16,10 +17,12 @@
 #include "netlist/mosfet_values.h"
 
 #if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#pragma clang attribute push(__attribute__((target("avx2,fma"))), apply_to = function)
+#pragma clang fp contract(fast)
 #else
 #pragma GCC push_options
-#pragma GCC target("avx2")
+#pragma GCC target("avx2,fma")
+#pragma GCC optimize("fp-contract=fast")
 #endif
 
 #include "devices/bsim3_eval_body.h"
