@@ -233,8 +233,8 @@ struct AnalogSolverState {
     // Devices whose voltages and predicted currents have settled may keep their stored values:
     // set by the Newton loop from the third iteration on, never for a predictor iteration.
     int bypassAllowed = 0;
-    // Set while the operating point's fallbacks run: bipolar junctions driven into reverse bias
-    // are limited too (see LimitReverseJunctionVoltage).
+    // Set while the operating point's fallbacks run their second round: bipolar junctions driven
+    // into reverse bias are limited too (see LimitReverseJunctionVoltage).
     int limitReverseJunctions = 0;
     int suppressIterationStatus = 0;
     // The last load left a value that is not a number (or an infinite one) in the matrix or the

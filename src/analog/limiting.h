@@ -24,8 +24,8 @@ inline bool JunctionNeedsLimit(double v, double vold, double vt, double vcrit)
 double LimitedJunctionVoltage(double v, double vold, double vt, double vcrit);
 // A junction driven into reverse bias moves at most to 2 vold - 1 V (from reverse bias) or
 // -vold - 1 V (from forward bias) in one iteration; sets the flag when it limited. The operating
-// point's fallbacks use it: there the first solve of a long chain of gain stages (its
-// linearised gain times the starting offsets) reverse-biases junctions by 1e100 V and more,
+// point's last round of fallbacks uses it: the first solve of a long chain of gain stages (its
+// linearised gain times the starting offsets) can reverse-bias junctions by 1e100 V and more,
 // whose gmin currents then swamp the matrix.
 inline void LimitReverseJunctionVoltage(double& v, double vold, int& check)
 {

@@ -7,9 +7,8 @@
 // and sums are fused (FMA) where the compiler finds them, and the exponentials and logarithms
 // are the C library's vector forms, which may differ from its one-argument functions in the last
 // place or two: a device evaluated in the lanes agrees with its evaluation alone to rounding,
-// not to the bit. Branches on a
-// device's values become per-lane selections; the branches on its parameters are the same for
-// every lane of a group (Bsim3LaneKey).
+// not to the bit. Branches on a device's values become per-lane selections; the branches on its
+// parameters are the same for every lane of a group (Bsim3LaneKey).
 #include <cmath>
 
 #include "devices/bsim3_eval.h"
