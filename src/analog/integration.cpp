@@ -403,6 +403,16 @@ bool ProcessorHasAvx2()
 #endif
 }
 
+bool ProcessorHasAvx2Fma()
+{
+#if defined(__x86_64__)
+    static const bool has = ProcessorHasAvx2() && __builtin_cpu_supports("fma") != 0;
+    return has;
+#else
+    return false;
+#endif
+}
+
 void ComputeIntegrationCoefficients()
 {
     AnalogSolverState& s = AnalogSolver();

@@ -32,6 +32,8 @@ using IntegrationCoefficients = std::array<double, kStepHistoryLength>;
 
 // True where the processor has AVX2: the loops over all states then work four values at a time.
 bool ProcessorHasAvx2();
+// Whether the processor has fused multiply-add beside AVX2; checked once.
+bool ProcessorHasAvx2Fma();
 
 // The coefficients of the method (kMethodGear, kMethodTrap) at the order for the present
 // step and history. False, and the coefficients untouched, when the order lies outside the

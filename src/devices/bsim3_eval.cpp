@@ -2,23 +2,15 @@
 
 #include <algorithm>
 
-#include "analog/integration.h"  // ProcessorHasAvx2
+#include "analog/integration.h"  // ProcessorHasAvx2Fma
 #include "devices/bsim3_eval_body.h"
 #include "netlist/bsim3_values.h"
 #include "netlist/numeric_helpers.h"
 
 namespace kq5 {
 
-bool Bsim3VectorSlopes()
-{
-#if defined(__x86_64__)
-    // The lanes fuse products and sums, so they need FMA beside AVX2.
-    static const bool has = ProcessorHasAvx2() && __builtin_cpu_supports("fma") != 0;
-    return has;
-#else
-    return false;
-#endif
-}
+// The lanes fuse products and sums, so they need FMA beside AVX2.
+bool Bsim3VectorSlopes() { return ProcessorHasAvx2Fma(); }
 
 void PrepareBsim3ChannelConstants(Bsim3Size& p)
 {

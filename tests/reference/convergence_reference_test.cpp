@@ -345,7 +345,8 @@ ReferenceCircuit ComparatorChain(int stages)
          << "IEE E VEE 200U\nQ3 C3 C1 E3 PNX\nRE3 VCC E3 2K\nRL3 C3 VEE 20K\nCC C1 C3 10P\nQ4 VCC C3 OUT NPX\n"
          << "Q5 VEE C3 OUT PNX\n.ENDS\n.MODEL NPX NPN(IS=1E-15 BF=100 VAF=100)\n.MODEL PNX PNP(IS=1E-15 BF=50 VAF=50)\n"
          << "VCC VCC 0 15\nVEE VEE 0 -15\nVIN N0 0 DC 0.01\n";
-    for (int i = 1; i <= stages; ++i) text << "X" << i << " N" << i - 1 << " 0 N" << i << " VCC VEE OA\nRL" << i << " N" << i << " 0 10K\n";
+    for (int i = 1; i <= stages; ++i)
+        text << "X" << i << " N" << i - 1 << " 0 N" << i << " VCC VEE OA\nRL" << i << " N" << i << " 0 10K\n";
     text << ".op\n.end\n";
     return ParseReferenceCircuit("comparator_chain_" + std::to_string(stages), text.str());
 }
