@@ -112,6 +112,7 @@ std::string Listing(const std::filesystem::path& folder)
 TEST_F(FileJourney, NamesBeyondAsciiAreTheUsersNamesOnDisk)
 {
     const std::string opened = "Verst\xC3\xA4rker_\xC3\xBC.cir";
+    ASSERT_TRUE(journey_.MapKeysyms({"odiaeresis"})) << "xmodmap is missing (Debian package x11-xserver-utils)";
     std::filesystem::copy_file(std::filesystem::path(KQ5_SOURCE_DIR) / "examples" / "rc_step.cir", journey_.Root() / opened);
     ASSERT_TRUE(journey_.Start({opened})) << journey_.Output();
     journey_.Settle();
