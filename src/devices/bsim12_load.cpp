@@ -246,9 +246,7 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
     if (storage && !bypassed) {
         const bool normal = d.mode >= 0.0;
         AddOverlapCharges(normal, v.cgdov * vgd, v.cgsov * vgs, v.cgbov * vgb, qgate, qbulk, qdrn);
-        if (states) {
-            StoreTerminalCharges(s, slot, qgate, qbulk, qdrn, p.qbd, p.qbs);
-        }
+        if (states) StoreTerminalCharges(s, slot, qgate, qbulk, qdrn, p.qbd, p.qbs);
     }
     if (mode == kModeSmallSignal) {
         // The bias stays for the AC stamp and the operating point report; nothing is stamped.
