@@ -1,12 +1,12 @@
 #include "analog/run_data_file.h"
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <new>
 
 #include "analog/analog_state.h"
@@ -161,60 +161,62 @@ void WalkDeviceValues(RecordWalk& w, int dataType)
 
 // The charges of a device are entries of the charge table that every record keeps, one every
 // kStateSlots entries from the device's first slot: a replayed point gives them back from there,
-// as the load that solved the point reported them. chargesOf names the device's fields in
-// table order; a null field is a table entry that holds no charge of its own.
+// as the load that solved the point reported them. restore(device, charge) takes the fields it
+// wants with charge(state, field), which leaves the field alone (and answers false) when the
+// state lies outside the table.
 template <class T, class F>
-void RestoreCharges(int list, F&& chargesOf)
+void RestoreCharges(int list, F&& restore)
 {
     const std::vector<double>& table = AnalogSolver().chargeStates;
     std::size_t position = 0;
     EachDevice<T>(list, [&](T& device) {
         const std::int32_t slot = DeviceStateSlot(list, position++);
-        std::size_t at = static_cast<std::size_t>(slot);
-        for (double* charge : chargesOf(device)) {
-            if (charge && slot >= 0 && at < table.size()) *charge = table[at];
-            at += kStateSlots;
-        }
+        restore(device, [&](int state, double& field) {
+            const std::size_t at = static_cast<std::size_t>(slot) + static_cast<std::size_t>(state * kStateSlots);
+            if (slot < 0 || at >= table.size()) return false;
+            field = table[at];
+            return true;
+        });
     });
+}
+
+// Gives each listed field the next state of the device's block, from the first.
+template <class Charge>
+void RestoreInOrder(Charge& charge, std::initializer_list<double*> fields)
+{
+    int state = 0;
+    for (double* field : fields) charge(state++, *field);
 }
 
 void RestoreDeviceCharges()
 {
     if (!AnalogSolver().devices.sized) return;
-    // LEVEL 1 to 3 keep QGS, QGD, QGB, QBD and QBS; LEVEL 4 and 5 the gate charge and the two
-    // junction charges; LEVEL 8 as well, unless the slots of its junction charges serve its
-    // charge node (then the junction charges lie merged in the bulk and drain charges alone).
-    const auto junctionsKept = [](const MosfetDevice& m, int level) {
-        return level == 4 || level == 5 || (level == 8 && m.bsim3 && m.bsim3->nqsmod != 1);
-    };
-    RestoreCharges<MosfetDevice>(kMosfetDeviceList, [&](MosfetDevice& m) {
-        const int level = m.side ? m.side->level : m.level123 ? 1 : 0;
+    RestoreCharges<MosfetDevice>(kMosfetDeviceList, [](MosfetDevice& m, auto&& charge) {
         FetQuantities& q = m.quantities;
-        const bool gate = level < 4, junctions = level < 4 || junctionsKept(m, level);
-        return std::array<double*, 5>{&q.qgs, gate ? &q.qgd : nullptr, gate ? &q.qgb : nullptr,
-                                      junctions ? &q.qbd : nullptr, junctions ? &q.qbs : nullptr};
+        const int level = m.side ? m.side->level : m.level123 ? 1 : 0;
+        if (level < 4) {
+            RestoreInOrder(charge, {&q.qgs, &q.qgd, &q.qgb, &q.qbd, &q.qbs});
+            return;
+        }
+        // The BSIM levels keep the gate, bulk and drain charges, the last two with the junction
+        // charges merged in, and the junction charges apart: QGD and QGB follow from them.
+        const int junctions = BsimJunctionChargeState(level == 8 && m.bsim3 && m.bsim3->nqsmod == 1);
+        double bulk = 0.0, drain = 0.0;
+        charge(0, q.qgs);
+        charge(junctions, q.qbd);
+        charge(junctions + 1, q.qbs);
+        if (charge(1, bulk) && charge(2, drain)) SetBsimGateCharges(q, bulk, drain, q.qbd, q.qbs);
     });
-    // The BSIM levels give QGD and QGB back from the bulk and drain charges (slots 1 and 2) and
-    // the junction charges just restored.
-    const std::vector<double>& table = AnalogSolver().chargeStates;
-    std::size_t position = 0;
-    EachDevice<MosfetDevice>(kMosfetDeviceList, [&](MosfetDevice& m) {
-        const std::int32_t slot = DeviceStateSlot(kMosfetDeviceList, position++);
-        const int level = m.side ? m.side->level : 0;
-        const std::size_t drain = static_cast<std::size_t>(slot) + 2 * kStateSlots;
-        if (junctionsKept(m, level) && slot >= 0 && drain < table.size())
-            SetBsimGateCharges(m.quantities, table[drain - kStateSlots], table[drain], m.quantities.qbd,
-                               m.quantities.qbs);
+    RestoreCharges<BjtDevice>(kBjtDeviceList,
+                              [](BjtDevice& b, auto&& charge) { RestoreInOrder(charge, {&b.qbe, &b.qbc, &b.qcs}); });
+    RestoreCharges<JfetDevice>(kJfetDeviceList, [](JfetDevice& j, auto&& charge) {
+        RestoreInOrder(charge, {&j.quantities.qgs, &j.quantities.qgd});
     });
-    RestoreCharges<BjtDevice>(kBjtDeviceList, [](BjtDevice& b) { return std::array<double*, 3>{&b.qbe, &b.qbc, &b.qcs}; });
-    RestoreCharges<JfetDevice>(kJfetDeviceList,
-                               [](JfetDevice& j) { return std::array<double*, 2>{&j.quantities.qgs, &j.quantities.qgd}; });
-    RestoreCharges<GaasfetDevice>(kGaasfetDeviceList, [](GaasfetDevice& g) {
-        return std::array<double*, 3>{&g.quantities.qgs, &g.quantities.qgd, &g.quantities.qds};
+    RestoreCharges<GaasfetDevice>(kGaasfetDeviceList, [](GaasfetDevice& g, auto&& charge) {
+        RestoreInOrder(charge, {&g.quantities.qgs, &g.quantities.qgd, &g.quantities.qds});
     });
-    RestoreCharges<DiodeDevice>(kDiodeDeviceList, [](DiodeDevice& d) { return std::array<double*, 1>{&d.charge}; });
-    RestoreCharges<CapacitorDevice>(kCapacitorDeviceList,
-                                    [](CapacitorDevice& c) { return std::array<double*, 1>{&c.charge}; });
+    RestoreCharges<DiodeDevice>(kDiodeDeviceList, [](DiodeDevice& d, auto&& charge) { charge(0, d.charge); });
+    RestoreCharges<CapacitorDevice>(kCapacitorDeviceList, [](CapacitorDevice& c, auto&& charge) { charge(0, c.charge); });
 }
 
 void WalkRecord(RecordWalk& w, int dataType, double& x, std::span<double> solution)

@@ -33,7 +33,7 @@ namespace kq5 {
 namespace {
 
 // Offsets of the charges in a device's block of 28 state slots.
-constexpr int kQg = 0, kQb = 4, kQd = 8, kQbd = 12, kQbs = 16;
+constexpr int kQg = 0, kQb = 4, kQd = 8;
 constexpr int kElements = 32;
 
 bool IsLevel45(const MosfetDevice& d)
@@ -246,11 +246,7 @@ void LoadOne(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<doub
     if (storage && !bypassed) {
         const bool normal = d.mode >= 0.0;
         AddOverlapCharges(normal, v.cgdov * vgd, v.cgsov * vgs, v.cgbov * vgb, qgate, qbulk, qdrn);
-        if (states) {
-            StoreTerminalCharges(s, slot, qgate, qbulk, qdrn, p.qbd, p.qbs);
-            StateSlot(s.chargeStates, slot + kQbd) = p.qbd;
-            StateSlot(s.chargeStates, slot + kQbs) = p.qbs;
-        }
+        if (states) StoreTerminalCharges(s, slot, qgate, qbulk, qdrn, p.qbd, p.qbs);
     }
     if (mode == kModeSmallSignal) {
         // The bias stays for the AC stamp and the operating point report; nothing is stamped.

@@ -364,15 +364,8 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
             p.ggtg = p.ggtd = p.ggts = p.ggtb = 0.0;
         }
         if (states && !bypassed) {
-            StoreTerminalCharges(s, slot, qgate, qbulk, qdrn, p.qbd, p.qbs);
-            if (nqs) {
-                StateSlot(s.chargeStates, slot + kQdef) = qdef;
-            } else {
-                // Without the charge node its two slots keep the junction charges, which the
-                // bulk and drain slots hold merged, for a replay of the run.
-                StateSlot(s.chargeStates, slot + kQdef) = p.qbd;
-                StateSlot(s.chargeStates, slot + kQcheq) = p.qbs;
-            }
+            StoreTerminalCharges(s, slot, qgate, qbulk, qdrn, p.qbd, p.qbs, nqs);
+            if (nqs) StateSlot(s.chargeStates, slot + kQdef) = qdef;
         }
     }
     if (mode == kModeSmallSignal) {

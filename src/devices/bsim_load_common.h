@@ -171,13 +171,16 @@ inline void AddOverlapCharges(bool normal, double qgd, double qgs, double qgb, d
 }
 
 // The gate, bulk and drain charges of the block (slots 0, 4 and 8), the junction charges
-// included.
+// included, and the junction charges on their own (where BsimJunctionChargeState puts them).
 inline void StoreTerminalCharges(AnalogSolverState& s, int slot, double qgate, double qbulk, double qdrn, double qbd,
-                                 double qbs)
+                                 double qbs, bool chargeNode = false)
 {
     StateSlot(s.chargeStates, slot) = qgate;
     StateSlot(s.chargeStates, slot + 4) = qbulk + qbd + qbs;
     StateSlot(s.chargeStates, slot + 8) = qdrn - qbd;
+    const int junctions = slot + BsimJunctionChargeState(chargeNode) * kStateSlots;
+    StateSlot(s.chargeStates, junctions) = qbd;
+    StateSlot(s.chargeStates, junctions + kStateSlots) = qbs;
 }
 
 // Stamps the linearised device, g + ag0 c per element in reservation order; the elements marked

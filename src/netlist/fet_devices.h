@@ -34,6 +34,11 @@ inline void SetBsimGateCharges(FetQuantities& q, double bulkCharge, double drain
     q.qgb = -(bulkCharge - qbd - qbs);
 }
 
+// A BSIM device keeps its two junction charges apart from the bulk and drain charges as well,
+// for a replay of the run: in states 3 and 4 of its block (QBD, then QBS), or in states 5 and 6
+// when the charge node of a LEVEL 8 device takes states 3 and 4.
+inline int BsimJunctionChargeState(bool chargeNode) { return chargeNode ? 5 : 3; }
+
 // The model family and polarity of a MOSFET, fixed by the circuit build.
 struct MosfetSideBlock {
     int level = 0;           // the model family (1 for LEVEL 1 to 3, then 4, 5, 8)

@@ -319,18 +319,21 @@ TEST_F(BatchJobs, ASavedTransientReplaysTheMosfetQuantitiesItDidNotPrint)
 }
 
 // The charges of the devices are in every record a Save writes: a replay prints them as the run
-// printed them, where it printed 0 at every point.
+// printed them, where it printed 0 at every point (M5 with the charge node of its own).
 TEST_F(BatchJobs, ASavedTransientReplaysTheChargesOfItsDevices)
 {
     WriteFile("inv.cir", "INVERTER\nVDD 1 0 5\nVIN 2 0 PULSE 0 5 0 1N 1N 10N 20N\nM1 3 2 0 0 NM L=1U W=10U\n"
                          "M2 3 2 1 1 PM L=1U W=20U\nC1 3 0 1P\nQ1 1 2 4 QN\nR4 4 0 1K\n"
                          "M3 3 2 0 0 N4 L=2U W=10U\nM4 3 2 0 0 N8 L=1U W=10U AD=10P\n"
+                         "M5 3 2 0 5 NQ L=1U W=10U AD=10P AS=10P\nVB 5 0 -1\n"
+                         ".MODEL NQ NMOS (LEVEL=8 NQSMOD=1 CJ=5E-4 CGBO=1E-9)\n"
                          ".MODEL NM NMOS (VTO=1 KP=50U CGSO=1N CGDO=1N CBD=10F)\n"
                          ".MODEL PM PMOS (VTO=-1 KP=20U CGSO=1N CGDO=1N CBD=10F)\n.MODEL QN NPN (CJE=1P CJC=1P)\n"
                          ".MODEL N4 NMOS (LEVEL=4 VFB=-0.8 PHI=0.8 K1=1.1 MUZ=600 MUS=600 U0=0.05 U1=0.01 N0=200\n"
                          "+ VDD=5 TOX=0.03 CGDO=3E-10 CGSO=3E-10 CGBO=5E-10)\n.MODEL N8 NMOS (LEVEL=8 CJ=5E-4)\n"
                          ".TRAN 1N 20N\n.PRINT TRAN QGS(M2)*1E15 QGD(M1)*1E15 QBD(M1)*1E15 Q(C1)*1E15 QBC(Q1)*1E15\n"
-                         ".PRINT TRAN QGD(M3)*1E15 QGB(M3)*1E15 QGD(M4)*1E15 QBD(M4)*1E15\n.END\n");
+                         ".PRINT TRAN QGD(M3)*1E15 QGB(M3)*1E15 QGD(M4)*1E15 QBD(M4)*1E15\n"
+                         ".PRINT TRAN QGD(M5)*1E15 QGB(M5)*1E15 QBD(M5)*1E15 QBS(M5)*1E15\n.END\n");
     ASSERT_EQ(Run("inv.cir /T /S"), 0) << ReadText("inv.DOC");
     const std::string saved = ReadText("inv.TNO");
     ASSERT_NE(saved.find("-50.000"), std::string::npos) << saved;  // QGD(M1) with the gate low

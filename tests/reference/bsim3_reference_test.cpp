@@ -79,6 +79,7 @@ TEST_F(Bsim3ReferenceTest, PChannelFlickerNoiseIsThatOfItsMirror)
 TEST_F(Bsim3ReferenceTest, ProcessCardOutputCharacteristics) { Check("bsim3_card_iv"); }
 TEST_F(Bsim3ReferenceTest, ProcessCardInverterAmplifierGainAndPhase) { Check("bsim3_card_op_ac"); }
 TEST_F(Bsim3ReferenceTest, ProcessCardRingOscillator) { Check("bsim3_card_ring"); }
+TEST_F(Bsim3ReferenceTest, ProcessCardGateAndBulkChargeCurrents) { Check("bsim3_card_charges"); }
 
 }  // namespace
 }  // namespace kq5::reference
