@@ -830,11 +830,7 @@ void ExportControlLines()
     // A netlist's own .IC and .NODESET lines wait for the build in the reader's list.
     for (const DeferredInitialLine& line : NetlistReader().deferredInitialLines)
         if (line.scope == 0) AddSpiceLine(0, MapNodeReferences(line.text, 0, false) + "\n", false);
-    if (!run.capacitorHolds.empty()) {
-        std::string holds = ".IC";
-        for (const std::string& hold : run.capacitorHolds) holds += " " + hold;
-        AddSpiceLine(0, holds + "\n", false);
-    }
+    if (const std::string holds = CapacitorHoldLines(0); !holds.empty()) AddSpiceLine(0, holds, false);
     AddSpiceLine(0, OptionsLineText(), false);
     // Spice3 has no library of whole files (ngspice's .LIB names a section of one and refuses a
     // line without): what the circuit takes from its libraries is written into the netlist.

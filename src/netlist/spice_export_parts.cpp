@@ -245,25 +245,41 @@ void AppendPartValue(std::string& line, const SchematicItem* component, int scop
     line += " " + fields.first + fields.rest + "\n";
 }
 
+}  // namespace
+
 // This program holds a capacitor at its IC= for the operating point, as PSpice does; SPICE 2G
-// and Spice3 take the IC only with UIC. A grounded capacitor's hold is written there as an .IC
-// of its other node (an .IC names nodes, not the voltage between two).
-void NoteCapacitorHold(const SchematicItem* component, int scope)
+// and Spice3 take the IC only with UIC. A grounded capacitor's hold is written there as an .IC of
+// its other node, in a subcircuit inside its definition (Spice3 holds the node of every call).
+// An .IC names nodes, not the voltage between two, and SPICE 2G takes no .IC in a subcircuit:
+// those holds are left to UIC there, and the netlist warns of each.
+std::string CapacitorHoldLines(int scope)
 {
-    if (scope != 0 || !(Is2G() || IsSpice3()) || component->pinNodes.size() < 2) return;
-    const std::string rest = SplitPartValue(component, scope, false).rest;
-    if (rest.rfind(" IC=", 0) != 0) return;
-    std::string ic = rest.substr(4, rest.find(' ', 4) == std::string::npos ? std::string::npos : rest.find(' ', 4) - 4);
-    const std::int32_t a = component->pinNodes[0];
-    const std::int32_t b = component->pinNodes[1];
-    if (ic.empty() || (a == 0) == (b == 0)) return;
-    if (a == 0) {
-        if (ic.front() == '-') ic.erase(0, 1);
-        else if (ic.front() == '{' && ic.back() == '}') ic = "{-(" + ic.substr(1, ic.size() - 2) + ")}";
-        else ic = "-" + ic;
+    if (!(Is2G() || IsSpice3())) return {};
+    std::string items;
+    std::string notes;
+    for (const SchematicItem* component : ScopeComponents(scope)) {
+        if (ItemComponentType(component) != kComponentCapacitor || component->pinNodes.size() < 2) continue;
+        const std::string rest = SplitPartValue(component, scope, false).rest;
+        if (rest.rfind(" IC=", 0) != 0) continue;
+        std::string ic = rest.substr(4, rest.find(' ', 4) == std::string::npos ? std::string::npos : rest.find(' ', 4) - 4);
+        const std::int32_t a = component->pinNodes[0];
+        const std::int32_t b = component->pinNodes[1];
+        if (ic.empty() || (a == 0 && b == 0)) continue;
+        if ((a != 0 && b != 0) || (scope != 0 && Is2G())) {
+            notes += StrPrintf("* Warning: %s IC=%s is used only with UIC\n", GetExportPartName(component).c_str(), ic.c_str());
+            continue;
+        }
+        if (a == 0) {
+            if (ic.front() == '-') ic.erase(0, 1);
+            else if (ic.front() == '{' && ic.back() == '}') ic = "{-(" + ic.substr(1, ic.size() - 2) + ")}";
+            else ic = "-" + ic;
+        }
+        items += " V(" + GetSpiceNodeName(a == 0 ? b : a, scope) + ")=" + ic;
     }
-    ExportRun().capacitorHolds.push_back("V(" + GetSpiceNodeName(a == 0 ? b : a, scope) + ")=" + ic);
+    return (items.empty() ? std::string() : ".IC" + items + "\n") + notes;
 }
+
+namespace {
 
 // A resistor, capacitor or inductor with a model in Spice3: the model name before the value (the
 // order ngspice keeps the model of a capacitor or inductor by). The R, C and L models know no
@@ -794,7 +810,6 @@ int ExportPartLines(int scope)
         case kComponentResistor:
         case kComponentCapacitor:
         case kComponentInductor:
-            if (type == kComponentCapacitor) NoteCapacitorHold(component, scope);
             if (IsSpice3() && (hasModel || type == kComponentResistor)) {
                 ExportSpice3Passive(line, component, name, scope);
                 break;

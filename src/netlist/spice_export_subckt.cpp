@@ -114,6 +114,23 @@ bool SubcktSourceText(const std::string& file, std::string& text)
 
 namespace {
 
+// The holds of the scope's capacitors, inside its definition (written in the section).
+void AddCapacitorHolds(int scope, int section)
+{
+    if (const std::string holds = CapacitorHoldLines(scope); !holds.empty()) AddSpiceLine(section, holds, false);
+}
+
+// The same for a definition of SPICE text, copied: those of the first scope that calls it.
+void AddDefinitionHolds(const std::string& name, int section)
+{
+    const auto& scopes = NetlistReader().scopes;
+    for (std::size_t s = 1; s < scopes.size(); ++s)
+        if (CopyUpperCase(ExpandedSubcktName(scopes[s])) == name) {
+            AddCapacitorHolds(static_cast<int>(s), section);
+            return;
+        }
+}
+
 int ExportSubcktDefinition(int scope, const ScopeExpansion& info)
 {
     if (info.kind == kComponentSubckt) {
@@ -144,8 +161,16 @@ int ExportSubcktDefinition(int scope, const ScopeExpansion& info)
         std::size_t stop = end >= 0 && static_cast<std::size_t>(end) < text.size() ? static_cast<std::size_t>(end) : text.size();
         const std::size_t endsLineEnd = text.find('\n', stop);
         stop = endsLineEnd == std::string::npos ? text.size() : endsLineEnd + 1;
-        for (const std::string& line : LogicalLines(PhysicalLines(text.substr(static_cast<std::size_t>(start), stop - start))))
+        // The definitions open at each level (nested ones travel inside), by name.
+        std::vector<std::string> open;
+        for (const std::string& line : LogicalLines(PhysicalLines(text.substr(static_cast<std::size_t>(start), stop - start)))) {
+            if (StartsWithWord(line, ".SUBCKT")) open.push_back(SubcktNameOf(line));
+            if (StartsWithWord(line, ".ENDS") && !open.empty()) {
+                AddDefinitionHolds(open.back(), scope);
+                open.pop_back();
+            }
             AddSpiceLine(scope, CopiedLineWithGlobals(FixContinuations(line)) + "\n", false);
+        }
         AddSpiceLine(scope, "\n", false);
         return 0;
     }
@@ -166,6 +191,7 @@ int ExportSubcktDefinition(int scope, const ScopeExpansion& info)
     AddSpiceLine(scope, header + "\n", false);
     if (int rc = ExportPartLines(scope)) return rc;
     if (int rc = ExportModelStatements(scope)) return rc;
+    AddCapacitorHolds(scope, scope);
     AddSpiceLine(scope, StrPrintf(".ENDS %s\n*\n", name.c_str()), false);
     return 0;
 }
@@ -182,12 +208,16 @@ void CopyTextSubcircuits()
     for (std::size_t s = 1; s < NetlistReader().scopes.size(); ++s)
         scopeNames.push_back(CopyUpperCase(ExpandedSubcktName(NetlistReader().scopes[s])));
     std::vector<bool> skip{false};
+    // The definitions open at each level, by name.
+    std::vector<std::string> open;
     int section = 0;
     bool copied = false;
     for (std::string line : LogicalLines(PhysicalLines(record->textArea))) {
         line = FixContinuations(line);
         const bool opens = StartsWithWord(line, ".SUBCKT");
         const bool closes = StartsWithWord(line, ".ENDS");
+        if (opens) open.push_back(SubcktNameOf(line));
+        if (closes && skip.size() > 1 && !skip.back() && !open.empty()) AddDefinitionHolds(open.back(), section);
         if (opens) {
             bool skipped = skip.back();
             if (skip.size() == 1 && usedWritten) {
@@ -212,6 +242,7 @@ void CopyTextSubcircuits()
         if (closes && skip.size() > 1) {
             if (!skip.back()) AddSpiceLine(section, "*\n", false);
             skip.pop_back();
+            if (!open.empty()) open.pop_back();
         }
     }
     if (copied) AddSpiceLine(section, "\n", false);

@@ -48,8 +48,6 @@ struct SpiceExportRun {
     // The global nets of the SPICE text definitions, by definition name.
     bool textGlobalsMade = false;
     std::map<std::string, std::set<std::string>> textGlobals;
-    // The .IC items that hold the main circuit's grounded capacitors at their IC= (SPICE 2G, Spice3).
-    std::vector<std::string> capacitorHolds;
 };
 
 SpiceExportRun& ExportRun();
@@ -106,6 +104,9 @@ std::string AddedElementName(std::string candidate, int scope);
 void RegisterPartNames();
 void AppendUnsupportedComment(std::string& line, const SchematicItem* component, std::string_view partName);
 void AppendSubcktArguments(std::string& line, const SchematicItem* component, char letter);
+// The lines that hold the scope's capacitors at their IC= for the operating point (SPICE 2G,
+// Spice3: an .IC, and a warning for each hold the dialect cannot write); "" when none.
+std::string CapacitorHoldLines(int scope);
 std::string ComponentTypeName(const SchematicItem* component);
 int ComponentScope(const SchematicItem* component);
 bool IsGeneratedInterface(const SchematicItem* component);

@@ -639,6 +639,17 @@ TEST_F(SpiceExportNgspice, InstanceSettingsAndAkoModelsRunInNgspiceAsHere)
         // PSpice does) and ngspice ignored.
         {"export_capacitor_holds", "V1 1 0 DC 5\nR1 1 2 1K\nC1 2 0 1N IC=2\nR2 2 3 2K\nC2 0 3 1N IC=1\n.TRAN 0.1U 10U 0 0.1U\n",
          ReferenceAnalysis::kTran, ".IC V(2)=2 V(3)=-1\n", nullptr},
+        // The same inside a subcircuit: the hold was left out, and SPICE 2G, which takes no .IC
+        // there, did not say so.
+        {"export_subcircuit_capacitor_holds",
+         "V1 1 0 DC 5\nR1 1 2 1K\nX1 2 3 CELL\nR9 3 0 2K\n.SUBCKT CELL A B\nR1 A M 1K\nC1 M 0 1N IC=1\nR2 M B 1K\n"
+         ".ENDS\n.TRAN 0.1U 10U 0 0.1U\n",
+         ReferenceAnalysis::kTran, "C1 M 0 1N IC=1\nR2 M B 1K\n.IC V(M)=1\n", "* WARNING: C1 IC=1 IS USED ONLY WITH UIC\n"},
+        // No .IC holds the voltage between two nodes: with UIC the capacitor's own IC= runs
+        // alike, and the export warns that it holds only then.
+        {"export_floating_capacitor_hold",
+         "V1 1 0 DC 5\nR1 1 2 1K\nC1 2 3 1N IC=2\nR2 3 0 2K\n.TRAN 0.1U 10U 0 0.1U UIC\n",
+         ReferenceAnalysis::kTran, "C1 2 3 1N IC=2\n", "* WARNING: C1 IC=2 IS USED ONLY WITH UIC\n"},
         // A latch whose state Q1's OFF chooses: without it ngspice settled between the two states
         // (1.19 V on both collectors).
         {"export_off_latch",
