@@ -375,22 +375,30 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
             ReportBsimCurrents(d, p, {false, states, slot, type, p.grds, p.cgbo, p.qbd, p.qbs});
         return;
     }
-    // The matrix values g + ag0 c, formed as the elements are linearised (without the charge
-    // node straight into the replay record, which keeps them), and the ag0 c parts that the
-    // charge equivalents read.
+    // 14. Matrix (ahead of 12. and 13., which do not touch it): the values g + ag0 c, added as
+    // the elements are linearised, in reservation order, and kept in the replay record; and the
+    // ag0 c parts that the charge equivalents read. Without series resistances and RDS the
+    // elements only they reach get 0 and are left alone.
     Bsim3Replay& r = p.replay;
     const double ag = chargeTerms ? s.ag0 : 0.0;
-    std::array<double, kElements> withChargeNode, charged;
-    double* const values = nqs ? withChargeNode.data() : r.stamps;
-    LineariseRows(d, chargeTerms, [&](int row, double g, double c) {
+    const bool seriesFree = p.grds == 0.0 && v.gd == 0.0 && v.gs == 0.0 && v.gg == 0.0 && v.gb == 0.0;
+    r.chargeTerms = chargeTerms;
+    r.seriesFree = seriesFree;
+    std::array<double, kElements> charged;
+    StampCursor cursor(*s.pool, entry.stamps);
+    LineariseRows(d, chargeTerms, [&](int row, double g, double c) __attribute__((always_inline)) {
         const auto k = static_cast<std::size_t>(row - 1);
         const double ac = ag * c;
         if (kChargeRead[k]) charged[k] = ac;
-        if (k < 32)
-            values[k] = kSeriesOnly[k] ? g : g + ac;  // (c is 0 there)
-        else if (nqs)
-            withChargeNode[k] = g + ac;
+        if (k >= 32 && !nqs) return;
+        const double value = kSeriesOnly[k] ? g : g + ac;  // (c is 0 there)
+        if (k < 32) r.stamps[k] = value;
+        if (seriesFree && kSeriesOnly[k])
+            cursor.Skip();
+        else
+            cursor.Add(value);
     });
+    cursor.Finish();
     if (chargeTerms && states) {
         if (!bypassed) {
             if (mode == kModeFirstTimePoint)
@@ -441,14 +449,6 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
         bypassed ? cdreq : ChannelEquivalentCurrent(normal, type, d.mode * (v.cd + v.cbd), v, vds, vgs, vbs, vgd, vbd);
     r.rhs[0] = cdreqBypassed, r.rhs[1] = ceqbs, r.rhs[2] = ceqbd, r.rhs[3] = ceqqg, r.rhs[4] = ceqqb,
     r.rhs[5] = ceqqd;
-
-    // 14. Matrix. Without series resistances and RDS the elements only they reach get 0 and are
-    // left alone.
-    const std::size_t count = nqs ? kElements : 32;
-    const bool seriesFree = p.grds == 0.0 && v.gd == 0.0 && v.gs == 0.0 && v.gg == 0.0 && v.gb == 0.0;
-    r.chargeTerms = chargeTerms;
-    r.seriesFree = seriesFree;
-    ReplayLinearised(s, entry.stamps, std::span(values, count), seriesFree ? kSeriesOnly.data() : nullptr);
 
     // 15. Terminal currents for the report.
     if (RunControl().runDataMode != kRunDataRetrieve)
