@@ -353,7 +353,15 @@ int StepShuntConductance(WindowRecord* window, int iterationLimit, bool restoreD
             shunt = lastGood / factor;
             CopySolution(good, x);
             CopySolution(good, s.previousSolution);
-            if (restoreDevices) goodDevices.Restore();
+            if (restoreDevices) {
+                goodDevices.Restore();
+                // The pivot order may have been chosen for the loads of a failed iterate, whose
+                // conductances lie decades away from those at the good solution: refactored in
+                // that order, a long chain of gain stages gets pivots so small that its solve
+                // overflows at every step. The next factorisation keeps the order only while
+                // every pivot passes the threshold.
+                if (s.matrix) s.matrix->orderForOtherValues = true;
+            }
             // Before any step has converged, the last resort starts again from the solution it
             // began with (every node at 0 V) in plain iteration: from the junctions' starting voltages, the first solve of a
             // long chain of gain stages is the linearised chain's gain times their offsets
