@@ -47,10 +47,11 @@ struct DeviceRunServices {
     std::function<void()> tableSourceStepRatio;
     std::function<void()> acceptTableSourceStates;
     // The transmission lines: the largest step their delays allow (0 or a message id), their
-    // port histories pruned at an accepted point and cleared after the run, the lossy lines'
-    // bound on the next step and on the step that lands on their next sample.
+    // port histories pruned at an accepted point (0 or a message id) and cleared after the
+    // run, the lossy lines' bound on the next step and on the step that lands on their next
+    // sample.
     std::function<int(double& maxStep)> setLineStepLimits;
-    std::function<void()> pruneLineHistories;
+    std::function<int()> pruneLineHistories;
     std::function<void()> clearLineHistories;
     std::function<double(double step)> lossyLineStepLimit;
     std::function<double(double step)> lossyLineLandingStep;

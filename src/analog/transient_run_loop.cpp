@@ -115,7 +115,8 @@ int CommitAcceptedPoint(WindowRecord* window)
         SaveAcceptedPoint();
         ShiftStateHistories();
         const DeviceRunServices& devices = DeviceServices();
-        if (devices.pruneLineHistories) devices.pruneLineHistories();
+        if (devices.pruneLineHistories)
+            if (int rc = devices.pruneLineHistories()) return rc;
         CommitMosfetVoltageHistory();
         if (devices.commitUserSourceIndices) devices.commitUserSourceIndices();
         if (devices.acceptTableSourceStates) devices.acceptTableSourceStates();

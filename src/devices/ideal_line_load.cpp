@@ -217,17 +217,16 @@ int SetLineStepLimits(double& maxStep)
     });
 }
 
-void PruneLineHistories()
+int PruneLineHistories()
 {
     const double t = AnalogSolver().time;
-    AcceptLossyLineTimePoint();
-    ForEachLine([t](IdealLineDevice& l, int) {
+    if (int rc = AcceptLossyLineTimePoint()) return rc;
+    return ForEachLine([t](IdealLineDevice& l, int) {
         // Keep the last point before t and the one before it; drop one older point per step.
         const auto after = std::find_if(l.history.begin(), l.history.end(),
                                         [t](const LineHistoryPoint& p) { return p.time >= t; });
         if (after - l.history.begin() > 2) l.history.pop_front();
-        RecordLineHistory(t + l.delay, l);
-        return 0;
+        return RecordLineHistory(t + l.delay, l);
     });
 }
 

@@ -13,7 +13,8 @@ int LoadIdealLines();
 int SetLineStepLimits(double& maxStep);
 // After every accepted time point: drops the history no longer needed and records the
 // present waves, adding a breakpoint where a wave corner will arrive at the other port.
-void PruneLineHistories();
+// 0 or 15002.
+int PruneLineHistories();
 // Empties every line's history (after each case and at the end of a run).
 void ClearLineHistories();
 

@@ -352,7 +352,7 @@ const KernelWeights& Weights(const LossyLineDevice& line, const LineValues& v, d
 // The present values' weights and the history terms at time t (from the samples).
 int FormHistory(LossyLineDevice& line, const LineValues& v, double t)
 {
-    if (line.historyTime == t && line.historyCount == line.samples.size()) return 0;
+    if (line.historyTime == t && line.historyNewest == line.samples.back()[0]) return 0;
     const auto& x = line.samples;
     const std::size_t n = x.size() - 1;
     const double h = std::max(t - x[n][0], 1e-30);
@@ -407,7 +407,7 @@ int FormHistory(LossyLineDevice& line, const LineValues& v, double t)
     line.history[0] = convolve(kSelf, 1) - convolve(kCross, 2) - convolve(kCurrent, 4);
     line.history[1] = convolve(kSelf, 2) - convolve(kCross, 1) - convolve(kCurrent, 3);
     line.historyTime = t;
-    line.historyCount = line.samples.size();
+    line.historyNewest = x[n][0];
     return 0;
 }
 
@@ -472,10 +472,12 @@ int RecordSample(LossyLineDevice& l, int b1)
     const double t = AnalogSolver().time;
     if (!l.samples.empty() && t <= l.samples.back()[0]) return 0;
     const std::vector<double>& x = SolutionVector();
+    bool recorded = false;
     try {
         l.samples.push_back({t, SolutionDifference(l.port1Plus, l.port1Minus),
                              SolutionDifference(l.port2Plus, l.port2Minus), x[static_cast<std::size_t>(b1)],
                              x[static_cast<std::size_t>(b1 + 1)]});
+        recorded = true;
         // The newest interval fixes the slope change at the point before it.
         const std::size_t n = l.samples.size() - 1;
         const LineValues values = Values(l);
@@ -493,7 +495,7 @@ int RecordSample(LossyLineDevice& l, int b1)
             GatherBlocks(l.blocks, t, values.kind == kRc ? 0.0 : values.delay);
         }
     } catch (const std::bad_alloc&) {
-        if (l.samples.size() > l.blocks.size() + 1) l.samples.pop_back();  // keep them in step
+        if (recorded) l.samples.pop_back();  // a sample without its block would be weighed wrong
         return kMsgNoMemory;
     }
     return 0;
@@ -524,6 +526,26 @@ bool WaveBends(const LossyLineDevice& l, const LineValues& v, int port)
     const double tol = s.reltol * std::abs(d[0] + d[1] + d[2]) / 3.0 + s.vntol;
     return std::abs(s1 - s2) >= std::max(std::abs(s1), std::abs(s2)) + 1.0 && range >= 50.0 * tol &&
            std::abs(s1 - s2) * step >= GlobalOptions().values.trtol * tol;
+}
+
+// The convolution reads the samples only through their blocks, save at the two ends of the
+// history: the first (the operating point, weighed with the kernels' DC gains) and the newest
+// few (slopes, curvature, bends). The landing step also looks at the samples whose waves are
+// still on their way along the line, and at the two before them. Older samples are dropped in
+// batches, the first kept, so that a long run holds about one delay of samples per line
+// rather than every point of the run.
+void DropUnreachedSamples(LossyLineDevice& l, const LineValues& v, double now)
+{
+    constexpr std::ptrdiff_t kKeptBefore = 3, kBatch = 64;
+    auto& x = l.samples;
+    if (x.size() < 2) return;
+    const double horizon = now - (v.kind == kLc || v.kind == kRlc ? v.delay : 0.0);
+    const auto reached = std::lower_bound(x.begin() + 1, x.end(), horizon,
+                                          [](const std::array<double, 5>& p, double t) { return p[0] < t; });
+    // Between the first sample and the ones kept.
+    const std::ptrdiff_t unreached = (reached - x.begin()) - 1 - kKeptBefore;
+    if (unreached < kBatch || unreached < static_cast<std::ptrdiff_t>(x.size() / 2)) return;
+    x.erase(x.begin() + 1, x.begin() + 1 + unreached);
 }
 
 }  // namespace
@@ -641,11 +663,13 @@ int StartLossyLineHistories(double& maxStep)
 int AcceptLossyLineTimePoint()
 {
     const bool breakpoint = Breakpoints().landing;
+    const double now = AnalogSolver().time;
     return ForEachLossyLine([&](LossyLineDevice& l, int b1) {
         if (int rc = RecordSample(l, b1)) return rc;
         // The port values may turn sharply at a breakpoint (see LossyLineStepLimit).
         l.cornerAtNewest = breakpoint;
         const LineValues v = Values(l);
+        DropUnreachedSamples(l, v, now);
         if (v.kind != kLc && v.kind != kRlc) return 0;
         // A wave that bends sharply at the point before the last arrives at the far end one
         // delay later: the step control should land there.

@@ -61,7 +61,8 @@ struct LossyLineDevice : ListNode {
     LossyLineDevice* nextSharingModel = nullptr;  // next line of the same model
     StampRange stamps;  // the two branch rows and their incidences
     // The port samples of the accepted points of the present transient run (time, V1, V2,
-    // I1, I2), from the operating point on, and the step responses tabulated for the run.
+    // I1, I2): the operating point's, then those of about the last delay (older ones live on
+    // in the blocks only), and the step responses tabulated for the run.
     std::vector<std::array<double, 5>> samples;
     // The slope changes at every sample but the newest, which the convolution weighs; one
     // block per sample while it is young, gathered into wider blocks as it ages.
@@ -71,7 +72,7 @@ struct LossyLineDevice : ListNode {
     double currentSwing = 0.0;  // and port current, in volts through Z0 (R LEN for an RC line)
     bool cornerAtNewest = false;  // the newest sample sits on a breakpoint
     double historyTime = -1.0;    // the time the history terms below were formed for
-    std::size_t historyCount = 0;  // and the sample count then
+    double historyNewest = -1.0;  // and the time of the newest sample then
     double history[2] = {};       // the two rows' history terms
     double present[3] = {};       // coefficients of the present values (self, cross, current)
 };
