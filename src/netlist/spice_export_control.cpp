@@ -817,6 +817,61 @@ std::string TempLineText(std::string_view temperatures)
     return line;
 }
 
+namespace {
+
+// SPICE 2G and Spice3 set only the voltages of single nodes by .IC and .NODESET, where this
+// program also takes the voltage between two (V(2,3)=1) and an inductor's current (I(L1)=1M):
+// such an item is left out of the line with a warning, a voltage against ground written as its
+// other node's. PSpice takes the line as it stands.
+std::string InitialLineText(const std::string& line)
+{
+    std::size_t at = line.find_first_of(" \t");
+    if (!(Is2G() || IsSpice3()) || at == std::string::npos) return line + "\n";
+    const std::string keyword = line.substr(0, at);
+    std::string kept = keyword;
+    std::string notes;
+    while ((at = line.find_first_not_of(" \t", at)) != std::string::npos) {
+        // An item: its letter, its arguments in parentheses, "=" (which may be left out) and a value.
+        const std::size_t open = line.find('(', at);
+        const std::size_t close = open == std::string::npos ? open : line.find(')', open);
+        std::size_t value = close == std::string::npos ? close : line.find_first_not_of(" \t", close + 1);
+        if (value != std::string::npos && line[value] == '=') value = line.find_first_not_of(" \t", value + 1);
+        if (value == std::string::npos) {
+            kept += " " + line.substr(at);
+            break;
+        }
+        std::size_t end = value;
+        for (int depth = 0; end < line.size() && (depth > 0 || !std::isspace(static_cast<unsigned char>(line[end])));
+             ++end) {
+            if (line[end] == '{' || line[end] == '(') ++depth;
+            if (line[end] == '}' || line[end] == ')') --depth;
+        }
+        const std::string item = line.substr(at, end - at);
+        const std::string args = line.substr(open + 1, close - open - 1);
+        const std::size_t comma = args.find(',');
+        const bool voltage = line.compare(at, open - at, "V") == 0;
+        at = end;
+        if (voltage && comma == std::string::npos) {
+            kept += " " + item;
+            continue;
+        }
+        // The node names come trimmed from MapNodeReferences.
+        const std::string first = voltage ? args.substr(0, comma) : std::string();
+        const std::string second = voltage ? args.substr(comma + 1) : std::string();
+        const std::string valueText = line.substr(value, end - value);
+        if (voltage && second == "0")
+            kept += " V(" + first + ")=" + valueText;
+        else if (voltage && first == "0")
+            kept += " V(" + second + ")=" + NegatedValueText(valueText);
+        else
+            notes += StrPrintf("* Warning: %s %s is left out: only the voltages of single nodes can be set\n",
+                               keyword.c_str(), item.c_str());
+    }
+    return (kept == keyword && !notes.empty() ? std::string() : kept + "\n") + notes;
+}
+
+}  // namespace
+
 void ExportControlLines()
 {
     SpiceExportRun& run = ExportRun();
@@ -825,11 +880,11 @@ void ExportControlLines()
         if (MatchDotKeyword(object.text, kDotIc) == 0 && MatchDotKeyword(object.text, kDotNodeset) == 0) continue;
         std::string expanded;
         if (SubstituteDefines(expanded, 0, object.text) != 0) expanded = object.text;
-        AddSpiceLine(0, MapNodeReferences(expanded, 0, false) + "\n", false);
+        AddSpiceLine(0, InitialLineText(MapNodeReferences(expanded, 0, false)), false);
     }
     // A netlist's own .IC and .NODESET lines wait for the build in the reader's list.
     for (const DeferredInitialLine& line : NetlistReader().deferredInitialLines)
-        if (line.scope == 0) AddSpiceLine(0, MapNodeReferences(line.text, 0, false) + "\n", false);
+        if (line.scope == 0) AddSpiceLine(0, InitialLineText(MapNodeReferences(line.text, 0, false)), false);
     if (const std::string holds = CapacitorHoldLines(0); !holds.empty()) AddSpiceLine(0, holds, false);
     AddSpiceLine(0, OptionsLineText(), false);
     // Spice3 has no library of whole files (ngspice's .LIB names a section of one and refuses a

@@ -42,14 +42,16 @@ bool IsWrapBreak(std::string_view text, std::size_t i)
 
 // One physical line cut into pieces of at most width characters, each continued with "+ ". A
 // quoted text (a file name) is never cut: a reader joins the pieces with a blank. One longer
-// than the width stands whole on a longer line.
+// than the width stands whole on a longer line. A comment goes on as a comment: a reader joins
+// a "+" line to the statement before the comment.
 void WrapPhysicalLine(std::string_view line, int width, std::string& out)
 {
+    const char* const more = !line.empty() && line.front() == '*' ? "\n* " : "\n+ ";
     bool first = true;
     while (!line.empty()) {
         const std::size_t room = static_cast<std::size_t>(first ? width : std::max(width - 2, 1));
         if (line.size() <= room) {
-            if (!first) out += "\n+ ";
+            if (!first) out += more;
             out += line;
             return;
         }
@@ -73,7 +75,7 @@ void WrapPhysicalLine(std::string_view line, int width, std::string& out)
             const std::size_t close = line.find('"', room);
             cut = close == std::string_view::npos ? line.size() : close + 1;
         }
-        if (!first) out += "\n+ ";
+        if (!first) out += more;
         out += line.substr(0, cut);
         line.remove_prefix(cut);
         while (!line.empty() && IsWrapBlank(line.front())) line.remove_prefix(1);

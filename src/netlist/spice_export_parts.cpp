@@ -247,6 +247,14 @@ void AppendPartValue(std::string& line, const SchematicItem* component, int scop
 
 }  // namespace
 
+std::string NegatedValueText(const std::string& value)
+{
+    if (value.empty()) return value;
+    if (value.front() == '-') return value.substr(1);
+    if (value.front() == '{' && value.back() == '}') return "{-(" + value.substr(1, value.size() - 2) + ")}";
+    return "-" + value;
+}
+
 // This program holds a capacitor at its IC= for the operating point, as PSpice does; SPICE 2G
 // and Spice3 take the IC only with UIC. A grounded capacitor's hold is written there as an .IC of
 // its other node, in a subcircuit inside its definition (Spice3 holds the node of every call).
@@ -269,11 +277,7 @@ std::string CapacitorHoldLines(int scope)
             notes += StrPrintf("* Warning: %s IC=%s is used only with UIC\n", GetExportPartName(component).c_str(), ic.c_str());
             continue;
         }
-        if (a == 0) {
-            if (ic.front() == '-') ic.erase(0, 1);
-            else if (ic.front() == '{' && ic.back() == '}') ic = "{-(" + ic.substr(1, ic.size() - 2) + ")}";
-            else ic = "-" + ic;
-        }
+        if (a == 0) ic = NegatedValueText(ic);
         items += " V(" + GetSpiceNodeName(a == 0 ? b : a, scope) + ")=" + ic;
     }
     return (items.empty() ? std::string() : ".IC" + items + "\n") + notes;

@@ -107,6 +107,8 @@ void AppendSubcktArguments(std::string& line, const SchematicItem* component, ch
 // The lines that hold the scope's capacitors at their IC= for the operating point (SPICE 2G,
 // Spice3: an .IC, and a warning for each hold the dialect cannot write); "" when none.
 std::string CapacitorHoldLines(int scope);
+// A value text of the other sign: a number's sign changed, an expression in braces negated.
+std::string NegatedValueText(const std::string& value);
 std::string ComponentTypeName(const SchematicItem* component);
 int ComponentScope(const SchematicItem* component);
 bool IsGeneratedInterface(const SchematicItem* component);
