@@ -33,6 +33,7 @@
 #include "netlist/spice_analysis_commands.h"
 #include "netlist/spice_export_support.h"
 #include "netlist/spice_reader_state.h"
+#include "netlist/spice_tokens.h"
 #include "results/limits_row.h"
 
 namespace kq5 {
@@ -825,47 +826,33 @@ namespace {
 // other node's. PSpice takes the line as it stands.
 std::string InitialLineText(const std::string& line)
 {
-    std::size_t at = line.find_first_of(" \t");
-    if (!(Is2G() || IsSpice3()) || at == std::string::npos) return line + "\n";
-    const std::string keyword = line.substr(0, at);
+    if (!(Is2G() || IsSpice3())) return line + "\n";
+    // The items as the circuit build reads them: a letter, its arguments in parentheses, "="
+    // (which may be left out) and a value.
+    if (TokenizeNetlistLine(line) != 0 || JoinBraceGroupTokens() != 0) return line + "\n";
+    const std::string keyword = Token(0);
     std::string kept = keyword;
     std::string notes;
-    while ((at = line.find_first_not_of(" \t", at)) != std::string::npos) {
-        // An item: its letter, its arguments in parentheses, "=" (which may be left out) and a value.
-        const std::size_t open = line.find('(', at);
-        const std::size_t close = open == std::string::npos ? open : line.find(')', open);
-        std::size_t value = close == std::string::npos ? close : line.find_first_not_of(" \t", close + 1);
-        if (value != std::string::npos && line[value] == '=') value = line.find_first_not_of(" \t", value + 1);
-        if (value == std::string::npos) {
-            kept += " " + line.substr(at);
-            break;
-        }
-        std::size_t end = value;
-        for (int depth = 0; end < line.size() && (depth > 0 || !std::isspace(static_cast<unsigned char>(line[end])));
-             ++end) {
-            if (line[end] == '{' || line[end] == '(') ++depth;
-            if (line[end] == '}' || line[end] == ')') --depth;
-        }
-        const std::string item = line.substr(at, end - at);
-        const std::string args = line.substr(open + 1, close - open - 1);
-        const std::size_t comma = args.find(',');
-        const bool voltage = line.compare(at, open - at, "V") == 0;
-        at = end;
-        if (voltage && comma == std::string::npos) {
-            kept += " " + item;
-            continue;
-        }
-        // The node names come trimmed from MapNodeReferences.
-        const std::string first = voltage ? args.substr(0, comma) : std::string();
-        const std::string second = voltage ? args.substr(comma + 1) : std::string();
-        const std::string valueText = line.substr(value, end - value);
-        if (voltage && second == "0")
-            kept += " V(" + first + ")=" + valueText;
-        else if (voltage && first == "0")
-            kept += " V(" + second + ")=" + NegatedValueText(valueText);
+    int i = 1;
+    while (!Token(i).empty()) {
+        const std::string letter = Token(i);
+        if (Token(i + 1) != "(") return line + "\n";
+        const std::string first = Token(i + 2);
+        const bool pair = Token(i + 3) == ",";
+        const std::string second = pair ? Token(i + 4) : std::string();
+        i += pair ? 5 : 3;
+        if (Token(i++) != ")") return line + "\n";
+        if (Token(i) == "=") ++i;
+        const std::string value = Token(i++);
+        if (value.empty()) return line + "\n";
+        if (letter == "V" && (!pair || second == "0"))
+            kept += " V(" + first + ")=" + value;
+        else if (letter == "V" && first == "0")
+            kept += " V(" + second + ")=" + NegatedValueText(value);
         else
-            notes += StrPrintf("* Warning: %s %s is left out: only the voltages of single nodes can be set\n",
-                               keyword.c_str(), item.c_str());
+            notes += StrPrintf("* Warning: %s %s(%s%s%s)=%s is left out: only the voltages of single nodes can be set\n",
+                               keyword.c_str(), letter.c_str(), first.c_str(), pair ? "," : "", second.c_str(),
+                               value.c_str());
     }
     return (kept == keyword && !notes.empty() ? std::string() : kept + "\n") + notes;
 }
