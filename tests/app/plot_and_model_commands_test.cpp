@@ -14,6 +14,7 @@
 #include "analyses/run_subset.h"
 #include "app/command_routing.h"
 #include "app/menus.h"
+#include "core/random15.h"
 #include "ui/program_settings.h"
 #include "document/text_area.h"
 #include "frame_test_support.h"
@@ -187,6 +188,12 @@ TEST_F(PlotAndModelCommands, TheKeysPanAndRestoreAPerformanceWindowOpenedFromThe
 
 TEST_F(PlotAndModelCommands, TheMonteCarloMenuListsTheFunctionsAndItsEntriesOpenThem)
 {
+    // A fixed seed: one draw in about forty of the Gaussian population is its centre, which gives a
+    // run the nominal value, the same as the first run's.
+    struct FixedSeed {
+        FixedSeed() { FixRandom15Seed(7u); }
+        ~FixedSeed() { FixRandom15Seed(std::nullopt); }
+    } seed;
     WindowRecord* analysis = RunTransient(kToleranceNetlist, [](CircuitDocument& document) {
         MonteCarloOptions& options = document.monteCarlo[kAnalysisTransient];
         options.options = 1 | kMonteCarloOn;
