@@ -419,6 +419,41 @@ bool CreateOrderingVectors(SparseMatrix& m)
 
 namespace {
 
+// An existing element handed to a caller: a fill-in no caller had is loaded from now on. Null
+// when memory ran out.
+ElementNode* HandOut(SparseMatrix& m, ElementNode* e)
+{
+    if (m.fillinCount > 0 && m.fillinArena.Owns(e) &&
+        std::find(m.handedOutFillins.begin(), m.handedOutFillins.end(), e) == m.handedOutFillins.end()) {
+        try {
+            m.handedOutFillins.push_back(e);
+        } catch (const std::bad_alloc&) {
+            m.error = kMatrixNoMemory;
+            return nullptr;
+        }
+        // Loads reach it from now on: the kept loaded values do not cover it.
+        m.plan.loadedValid = false;
+    }
+    return e;
+}
+
+// Once rows are linked (after an ordering) both lines are sorted. A node that many devices share
+// has a long column while the rows of its partners are short, and a set-up after the ordering
+// asks for every element again: the row and the column are walked in step, and the search stops
+// as soon as either reaches the element or passes its place. Null when it is absent.
+ElementNode* FindLinkedNode(const SparseMatrix& m, int row, int column)
+{
+    const ElementNode* down = m.firstInCol[static_cast<std::size_t>(column)];
+    const ElementNode* across = m.firstInRow[static_cast<std::size_t>(row)];
+    for (;;) {
+        if (!down || down->row > row || !across || across->col > column) return nullptr;
+        if (down->row == row) return const_cast<ElementNode*>(down);
+        if (across->col == column) return const_cast<ElementNode*>(across);
+        down = down->nextInCol;
+        across = across->nextInRow;
+    }
+}
+
 // The element at internal (row, column), made when absent; null when memory ran out.
 ElementNode* FindOrMakeNode(SparseMatrix& m, int row, int column)
 {
@@ -426,28 +461,14 @@ ElementNode* FindOrMakeNode(SparseMatrix& m, int row, int column)
         if (ElementNode* d = m.diag[static_cast<std::size_t>(row)]) return d;
     }
     ElementNode** above = &m.firstInCol[static_cast<std::size_t>(column)];
-    if (!m.rowsLinked) {
-        if (ElementNode* last = m.lastInCol[static_cast<std::size_t>(column)]) {
-            if (last->row == row) return last;
-            if (last->row < row) above = &last->nextInCol;
-        }
+    if (m.rowsLinked) {
+        if (ElementNode* e = FindLinkedNode(m, row, column)) return HandOut(m, e);
+    } else if (ElementNode* last = m.lastInCol[static_cast<std::size_t>(column)]) {
+        if (last->row == row) return last;
+        if (last->row < row) above = &last->nextInCol;
     }
     while (*above && (*above)->row < row) above = &(*above)->nextInCol;
-    if (*above && (*above)->row == row) {
-        ElementNode* e = *above;
-        if (m.fillinCount > 0 && m.fillinArena.Owns(e) &&
-            std::find(m.handedOutFillins.begin(), m.handedOutFillins.end(), e) == m.handedOutFillins.end()) {
-            try {
-                m.handedOutFillins.push_back(e);
-            } catch (const std::bad_alloc&) {
-                m.error = kMatrixNoMemory;
-                return nullptr;
-            }
-            // Loads reach it from now on: the kept loaded values do not cover it.
-            m.plan.loadedValid = false;
-        }
-        return e;
-    }
+    if (*above && (*above)->row == row) return HandOut(m, *above);
     return sparse_internal::CreateElement(m, row, column, above, false);
 }
 
