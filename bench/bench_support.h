@@ -98,7 +98,10 @@ inline ChildRun RunChild(const std::vector<std::string>& command, const std::fil
     std::error_code error;
     const std::filesystem::path launcher =
         std::filesystem::read_symlink("/proc/self/exe", error).parent_path() / "bench_run_child";
-    if (error) return r;
+    if (error || access(launcher.c_str(), X_OK) != 0) {
+        std::fprintf(stderr, "no program at %s: build the benchmarks' bench_run_child\n", launcher.c_str());
+        return r;
+    }
     std::filesystem::path usageFile = outFile;
     usageFile += ".usage";
     std::filesystem::remove(usageFile, error);
