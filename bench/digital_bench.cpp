@@ -12,7 +12,7 @@
 // Each side runs three times (--repeat) and keeps its best CPU time.
 //
 // Two more rows time whole batch runs of the program ("kq5 circuit.cir /T", a child process
-// like vvp, so that each side's CPU seconds and peak memory are its own, read by GNU time) on netlists that print
+// like vvp, so that each side's CPU seconds and peak memory are its own) on netlists that print
 // their outputs with .PRINT TRAN: the 32-bit ripple adder (20,000 vectors, the 33 sum and carry
 // outputs) and a 16-bit synchronous counter of D flip-flops (100,000 clock cycles, 16 outputs).
 // vvp runs the same gates and vectors and $strobes the same outputs at the same print times;
@@ -41,6 +41,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "core/analysis_state.h"
 #include "core/device_lists.h"
 #include "digital/digital_engine.h"
@@ -293,34 +294,12 @@ struct ChildRun {
     long peakKb = 0;     // peak resident memory
 };
 
-// Runs a program in dir with its output to out (a file in dir); its own CPU seconds and peak RSS.
-// GNU time runs it and reports them: a child forked from this process starts with this
-// process's memory, which its own peak would then include.
+// Runs a program in dir with its output to out (a file in dir); its own CPU seconds and peak
+// memory.
 ChildRun RunChild(const std::filesystem::path& dir, const std::vector<std::string>& program, const std::string& out)
 {
-    ChildRun run;
-    const std::filesystem::path stats = dir / "child.time";
-    std::vector<std::string> args = {"/usr/bin/time", "-f", "%U %S %M", "-o", stats.string()};
-    args.insert(args.end(), program.begin(), program.end());
-    std::fflush(stdout);  // the child must not write this process's pending output again
-    const pid_t pid = fork();
-    if (pid < 0) return run;
-    if (pid == 0) {
-        if (chdir(dir.c_str()) != 0) _exit(127);
-        if (!std::freopen(out.c_str(), "w", stdout) || !std::freopen("/dev/null", "w", stderr)) _exit(127);
-        std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return run;
-    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    double user = 0.0, system = 0.0;
-    if (!(std::ifstream(stats) >> user >> system >> run.peakKb)) run.ok = false;
-    run.cpu = user + system;
-    return run;
+    const bench::ChildRun run = bench::RunChild(program, dir, dir / out);
+    return {run.status == 0, run.cpu, run.peakKb};
 }
 
 // The best CPU time of gRepeat runs and the peak memory of the last.

@@ -29,6 +29,7 @@ if(KQ5_BENCH)
   # The digital event engine against Icarus Verilog on gate-level adders.
   add_executable(digital_bench ${CMAKE_SOURCE_DIR}/bench/digital_bench.cpp)
   target_link_libraries(digital_bench PRIVATE kq5lib)
+  add_dependencies(digital_bench bench_run_child)
   # The printed rows run the program itself, as a batch job.
   target_compile_definitions(digital_bench PRIVATE KQ5_BINARY_DIR="${CMAKE_BINARY_DIR}")
   # The program's FFT against FFTW at 2^18 points.
