@@ -1,8 +1,8 @@
 #pragma once
 // What the benchmarks that time whole batch jobs share: CPU time, the program set up as the
-// batch run finds it, one run of a command file, and a whole program run as a child process.
+// batch run finds it, one run of a command file, and a whole program run as a child process
+// (its CPU time and peak memory).
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -82,16 +82,29 @@ inline double RunBatchJobs(const std::filesystem::path& dir)
 struct ChildRun {
     double cpu = 0.0;   // user + system seconds of the child
     double wall = 0.0;
+    long peakKb = 0;    // its peak resident memory
     int status = -1;    // its exit status; -1 when it could not run or was killed
 };
 
 // Runs command (the program's path first) in dir with its standard output and error into
-// outFile (a program name without a directory is looked up in PATH); the CPU seconds of that
-// child alone.
+// outFile (a program name without a directory is looked up in PATH); the CPU seconds and peak
+// memory of that child alone. The child is started through bench_run_child (built beside the
+// benchmarks): a child forked from this process would count this process's memory as its own.
+// The wall time includes that small program's start.
 inline ChildRun RunChild(const std::vector<std::string>& command, const std::filesystem::path& dir,
                          const std::filesystem::path& outFile)
 {
     ChildRun r;
+    std::error_code error;
+    const std::filesystem::path launcher =
+        std::filesystem::read_symlink("/proc/self/exe", error).parent_path() / "bench_run_child";
+    if (error || access(launcher.c_str(), X_OK) != 0) {
+        std::fprintf(stderr, "no program at %s: build the benchmarks' bench_run_child\n", launcher.c_str());
+        return r;
+    }
+    std::filesystem::path usageFile = outFile;
+    usageFile += ".usage";
+    std::filesystem::remove(usageFile, error);
     std::fflush(stdout);  // the child must not write this process's pending output again
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = fork();
@@ -104,19 +117,28 @@ inline ChildRun RunChild(const std::vector<std::string>& command, const std::fil
             dup2(out, 2);
             close(out);
         }
+        std::vector<std::string> words = {launcher.string(), usageFile.string()};
+        words.insert(words.end(), command.begin(), command.end());
         std::vector<char*> args;
-        for (const std::string& word : command) args.push_back(const_cast<char*>(word.c_str()));
+        for (const std::string& word : words) args.push_back(const_cast<char*>(word.c_str()));
         args.push_back(nullptr);
-        execvp(args[0], args.data());
+        execv(args[0], args.data());
         _exit(127);
     }
     int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid) return r;
+    if (waitpid(pid, &status, 0) != pid) return r;
     r.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+    long long userMicroseconds = 0, systemMicroseconds = 0;
+    std::FILE* usage = std::fopen(usageFile.c_str(), "r");
+    if (!usage) return r;
+    const int fields = std::fscanf(usage, "%lld %lld %ld %d", &userMicroseconds, &systemMicroseconds, &r.peakKb,
+                                 &r.status);
+    std::fclose(usage);
+    if (fields != 4) {
+        r.status = -1;
+        return r;
+    }
+    r.cpu = static_cast<double>(userMicroseconds + systemMicroseconds) * 1e-6;
     return r;
 }
 

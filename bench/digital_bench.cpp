@@ -12,11 +12,15 @@
 // Each side runs three times (--repeat) and keeps its best CPU time.
 //
 // Two more rows time whole batch runs of the program ("kq5 circuit.cir /T", a child process
-// like vvp, so that each side's CPU seconds and peak memory are its own, read by GNU time) on netlists that print
+// like vvp, so that each side's CPU seconds and peak memory are its own) on netlists that print
 // their outputs with .PRINT TRAN: the 32-bit ripple adder (20,000 vectors, the 33 sum and carry
 // outputs) and a 16-bit synchronous counter of D flip-flops (100,000 clock cycles, 16 outputs).
 // vvp runs the same gates and vectors and $strobes the same outputs at the same print times;
-// every printed row must agree with vvp's row of the same time, column by column.
+// every printed row must agree with vvp's row of the same time, column by column. Row 0 is the
+// exception where vvp shows X: at time 0 this program prints the settled bias point of the
+// digital circuit, and vvp, which has none, shows X until the first gate delays have passed;
+// there row 0 is compared with the settled outputs the generator computes (the adder's first
+// sum).
 //
 //   digital_bench [--vectors N] [--cycles N] [--only ripple|nand|adder|counter] [--no-vvp]
 //                 [--repeat N] [--kq5 PATH]
@@ -37,6 +41,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "core/analysis_state.h"
 #include "core/device_lists.h"
 #include "digital/digital_engine.h"
@@ -289,34 +294,12 @@ struct ChildRun {
     long peakKb = 0;     // peak resident memory
 };
 
-// Runs a program in dir with its output to out (a file in dir); its own CPU seconds and peak RSS.
-// GNU time runs it and reports them: a child forked from this process starts with this
-// process's memory, which its own peak would then include.
+// Runs a program in dir with its output to out (a file in dir); its own CPU seconds and peak
+// memory.
 ChildRun RunChild(const std::filesystem::path& dir, const std::vector<std::string>& program, const std::string& out)
 {
-    ChildRun run;
-    const std::filesystem::path stats = dir / "child.time";
-    std::vector<std::string> args = {"/usr/bin/time", "-f", "%U %S %M", "-o", stats.string()};
-    args.insert(args.end(), program.begin(), program.end());
-    std::fflush(stdout);  // the child must not write this process's pending output again
-    const pid_t pid = fork();
-    if (pid < 0) return run;
-    if (pid == 0) {
-        if (chdir(dir.c_str()) != 0) _exit(127);
-        if (!std::freopen(out.c_str(), "w", stdout) || !std::freopen("/dev/null", "w", stderr)) _exit(127);
-        std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return run;
-    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    double user = 0.0, system = 0.0;
-    if (!(std::ifstream(stats) >> user >> system >> run.peakKb)) run.ok = false;
-    run.cpu = user + system;
-    return run;
+    const bench::ChildRun run = bench::RunChild(program, dir, dir / out);
+    return {run.status == 0, run.cpu, run.peakKb};
 }
 
 // The best CPU time of gRepeat runs and the peak memory of the last.
@@ -338,6 +321,10 @@ struct PrintedCircuit {
     std::string netlist;                  // with .PRINT TRAN of the outputs
     std::string verilog;                  // $strobes the same outputs at every print time
     std::vector<std::string> outputs;     // the printed nodes, in column order
+    // The outputs' settled states for the inputs at time 0, where vvp (which has no bias point)
+    // shows X until the gates have switched: row 0 is compared with these instead. Empty when
+    // vvp's row 0 is determinate.
+    std::string biasPoint;
 };
 
 // The rows of a numeric output file: each line that is a number and one state per output.
@@ -408,20 +395,28 @@ void ReportPrinted(const PrintedCircuit& circuit)
             std::printf("; vvp failed (is iverilog installed?)\n");
         } else {
             const std::vector<std::string> theirs = StrobedRows(dir / "vvp.txt", circuit.outputs.size());
+            // Row 0 is the bias point: this program prints the settled state there, vvp what its
+            // gates show before their first delay has passed.
+            const bool settledRowZero = !circuit.biasPoint.empty();
             std::size_t differing = 0, first = here.size();
-            for (std::size_t r = 0; r < std::min(here.size(), theirs.size()); ++r)
-                if (here[r] != theirs[r]) {
-                    if (differing++ == 0) first = r;
-                }
+            for (std::size_t r = 0; r < std::min(here.size(), theirs.size()); ++r) {
+                const std::string& expected = r == 0 && settledRowZero ? circuit.biasPoint : theirs[r];
+                if (here[r] != expected && differing++ == 0) first = r;
+            }
             std::printf("; vvp %.3f s CPU, %.1f MB peak; ratio %.2f time, %.1f memory; ", vvp.cpu, vvp.peakKb / 1024.0,
                         ours.cpu / vvp.cpu, static_cast<double>(ours.peakKb) / static_cast<double>(vvp.peakKb));
+            if (settledRowZero && !theirs.empty())
+                std::printf("row 0 against the settled bias point %s (vvp, before its gates switch: %s), the rest "
+                            "against vvp's rows: ",
+                            circuit.biasPoint.c_str(), theirs[0].c_str());
             if (differing == 0 && here.size() == theirs.size() && !here.empty())
                 std::printf("all %zu rows agree\n", here.size());
             else if (differing == 0)
                 std::printf("DISAGREE: %zu rows here, %zu from vvp\n", here.size(), theirs.size());
             else
-                std::printf("DISAGREE: %zu rows differ, the first at row %zu (%s here, %s from vvp)\n", differing, first,
-                            here[first].c_str(), theirs[first].c_str());
+                std::printf("DISAGREE: %zu rows differ, the first at row %zu (%s here, %s expected)\n", differing,
+                            first, here[first].c_str(),
+                            first == 0 && settledRowZero ? circuit.biasPoint.c_str() : theirs[first].c_str());
         }
     } else {
         std::printf("\n");
@@ -476,6 +471,9 @@ PrintedCircuit PrintedAdder(int vectors)
     c.netlist = n.str();
     for (int b = 0; b < 32; ++b) c.outputs.push_back("s[" + std::to_string(b) + "]");
     c.outputs.push_back("c[32]");
+    // The first vector's sum, a = 0 plus b = 1, bit 0 first, then the carry out.
+    const std::uint64_t sum = 0u + 1u;
+    for (int b = 0; b <= 32; ++b) c.biasPoint += (sum >> b) & 1u ? '1' : '0';
     std::ostringstream v;
     v << "`timescale 1ns/1ns\nmodule top;\n  reg [31:0] a, b;\n  wire [32:0] c;\n  wire [31:0] s, p, g, t;\n"
          "  assign c[0] = 1'b0;\n  genvar k;\n  generate for (k = 0; k < 32; k = k + 1) begin : bit\n"

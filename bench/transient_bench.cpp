@@ -7,7 +7,8 @@
 // (start-up, reading the netlist, building the circuit, the transient run and exit), ngspice as
 // "ngspice -b" on a netlist with the same elements, the same .TRAN line and the default
 // tolerances of both programs. Times are CPU seconds of the child (the machine is shared, wall
-// time is shown beside them). The probe is read from one more run of ours, untimed, in this
+// time is shown beside them); beside them, each side's peak resident memory (the largest of its
+// runs) and the ratio of the two. The probe is read from one more run of ours, untimed, in this
 // process through the batch machinery; its counts of points and iterations must be those of
 // the timed runs, so that the run checked is the run timed. The probe node's value
 // at the end of the run must agree within 1e-3, so that no speed is bought with accuracy; for an
@@ -94,6 +95,7 @@ Circuit MakeCircuit(std::string name, std::string body, std::string probe, std::
 struct Result {
     bool ok = false;
     double cpu = 0.0, wall = 0.0;
+    long peakKb = 0;  // peak resident memory of the whole process
     double probe = NAN;
     long accepted = -1, rejected = -1, iterations = -1;
     std::vector<std::pair<double, double>> wave;  // (time, probe value) at every point
@@ -357,6 +359,7 @@ Result TimeOurs(const Circuit& c, const fs::path& dir, const std::string& kq5)
     const bench::ChildRun run = bench::RunChild({kq5, c.name + ".cir", "/T"}, dir, dir / (c.name + ".out"));
     r.cpu = run.cpu;
     r.wall = run.wall;
+    r.peakKb = run.peakKb;
     r.ok = run.status == 0 && ReadStatistics(doc, c.name, r);
     if (!r.ok)
         r.error = "kq5 exit status " + std::to_string(run.status) + ": " + ReadText(dir / (c.name + ".out")) +
@@ -443,6 +446,7 @@ Result RunNgspice(const Circuit& c, const fs::path& dir, const std::string& ngsp
     const bench::ChildRun run = bench::RunChild({ngspice, "-b", cir.filename().string()}, dir, out);
     r.cpu = run.cpu;
     r.wall = run.wall;
+    r.peakKb = run.peakKb;
     const std::string output = ReadText(out);
     const int status = run.status;
 
@@ -529,6 +533,7 @@ int main(int argc, char** argv)
         {"mesh50r10", "mesh100r10"}, {"mesh50first", "mesh100first"}, {"mesh100first", "mesh141first"},
         {"calls16k", "calls100k"}, {"flat16k", "flat100k"}};
     std::map<std::string, std::pair<double, double>> times;  // ours, ngspice
+    std::vector<std::string> aboveNgspiceMemory;
 
     if (access(kq5.c_str(), X_OK) != 0) {
         std::fprintf(stderr, "transient_bench: no program at %s (give --kq5 PATH)\n", kq5.c_str());
@@ -546,8 +551,9 @@ int main(int argc, char** argv)
     }
     bench::InitProgram(false);
 
-    std::printf("%-11s %9s %9s %7s | %9s %9s | %10s %10s | %-17s %-17s\n", "circuit", "ours s", "ngspice s", "ratio",
-                "ours wall", "ng wall", "ours V", "ngspice V", "ours acc/rej/it", "ng acc/rej/it");
+    std::printf("%-11s %9s %9s %7s | %9s %9s | %8s %8s %6s | %10s %10s | %-17s %-17s\n", "circuit", "ours s",
+                "ngspice s", "ratio", "ours wall", "ng wall", "ours MB", "ng MB", "ratio", "ours V", "ngspice V",
+                "ours acc/rej/it", "ng acc/rej/it");
     int failures = 0;
     for (const Circuit& c : circuits) {
         if (!only.empty() && c.name != only) continue;
@@ -557,11 +563,15 @@ int main(int argc, char** argv)
             constexpr double kLongRun = 60.0;
             if (run == 0 || ours.cpu < kLongRun) {
                 const Result o = TimeOurs(c, dir, kq5);
+                const long peak = std::max(ours.peakKb, o.peakKb);
                 if (run == 0 || (o.ok && o.cpu < ours.cpu)) ours = o;
+                ours.peakKb = peak;
             }
             if (run == 0 || ng.cpu < kLongRun) {
                 const Result n = RunNgspice(c, dir, ngspice);
+                const long peak = std::max(ng.peakKb, n.peakKb);
                 if (run == 0 || (n.ok && n.cpu < ng.cpu)) ng = n;
+                ng.peakKb = peak;
             }
         }
         // The probe, from the run in this process; it must have stepped as the timed runs did.
@@ -575,6 +585,7 @@ int main(int argc, char** argv)
                          std::to_string(check.rejected) + "/" + std::to_string(check.iterations) + " " + check.error;
         }
         times[c.name] = {ours.cpu, ng.cpu};
+        if (ours.peakKb > ng.peakKb) aboveNgspiceMemory.push_back(c.name);
         auto counts = [](const Result& r) {
             return std::to_string(r.accepted) + "/" + std::to_string(r.rejected) + "/" + std::to_string(r.iterations);
         };
@@ -583,9 +594,11 @@ int main(int argc, char** argv)
         const bool agree = ours.ok && ng.ok &&
                            (c.waveTolerance > 0.0 ? deviation <= c.waveTolerance
                                                   : std::fabs(ours.probe - ng.probe) <= tolerance);
-        std::printf("%-11s %9.3f %9.3f %7.3f | %9.3f %9.3f | %10.4g %10.4g | %-17s %-17s%s\n", c.name.c_str(), ours.cpu,
-                    ng.cpu, ng.cpu > 0 ? ours.cpu / ng.cpu : NAN, ours.wall, ng.wall, ours.probe, ng.probe,
-                    counts(ours).c_str(), counts(ng).c_str(), agree ? "" : "  MISMATCH");
+        std::printf("%-11s %9.3f %9.3f %7.3f | %9.3f %9.3f | %8.1f %8.1f %6.2f | %10.4g %10.4g | %-17s %-17s%s\n",
+                    c.name.c_str(), ours.cpu, ng.cpu, ng.cpu > 0 ? ours.cpu / ng.cpu : NAN, ours.wall, ng.wall,
+                    ours.peakKb / 1024.0, ng.peakKb / 1024.0,
+                    ng.peakKb > 0 ? static_cast<double>(ours.peakKb) / static_cast<double>(ng.peakKb) : NAN,
+                    ours.probe, ng.probe, counts(ours).c_str(), counts(ng).c_str(), agree ? "" : "  MISMATCH");
         if (c.waveTolerance > 0.0) std::printf("%-11s waveform of V(%s) within %.2f %% of ngspice's peak\n", c.name.c_str(), c.probe.c_str(), 100.0 * deviation);
         if (!ours.ok) std::fprintf(stderr, "%s (ours): %s\n", c.name.c_str(), ours.error.c_str());
         if (!ng.ok) std::fprintf(stderr, "%s (ngspice): %s\n", c.name.c_str(), ng.error.c_str());
@@ -598,6 +611,11 @@ int main(int argc, char** argv)
         const auto [oursLarge, ngLarge] = times[large];
         std::printf("growth %s -> %s: ours %.2fx, ngspice %.2fx\n", small.c_str(), large.c_str(),
                     oursSmall > 0 ? oursLarge / oursSmall : NAN, ngSmall > 0 ? ngLarge / ngSmall : NAN);
+    }
+    if (!aboveNgspiceMemory.empty()) {
+        std::printf("peak memory above ngspice's:");
+        for (const std::string& name : aboveNgspiceMemory) std::printf(" %s", name.c_str());
+        std::printf("\n");
     }
     win::ShutdownPlatform();
     if (!keep) fs::remove_all(dir);
