@@ -798,7 +798,12 @@ int MatrixFactor(SparseMatrix* matrix)
     // the loaded values: reorder from the first pivot that is now too small. The pivots kept before it
     // can leave no usable pivot for the rest, so the whole matrix is ordered afresh from the
     // same values before it is called singular.
+    // The fill-ins go first: the steps kept make again those they need, and the rest belonged to
+    // the pivots being replaced. Kept, they would count in the new pivots' Markowitz products
+    // and be eliminated as if they held values, so every partial reorder would add its fill-ins
+    // to all of those before it.
     m.singularRow = m.singularCol = 0;
+    ReleaseFillins(m);
     const int partial = MatrixOrderAndFactor(matrix, {}, 0.0, -1.0, true);
     if (partial != kMatrixSingular) return partial;
     const int afresh = OrderAfresh(m, 0.0);

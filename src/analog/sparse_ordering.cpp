@@ -315,13 +315,37 @@ ElementNode* FindPivotInWholeMatrix(SparseMatrix& m, int step)
     double largestMagnitude = 0.0;
     std::vector<ElementNode*> column;
     for (int col = step; col <= m.size; ++col) {
+        const std::vector<ElementNode*>& active = ActiveColumn(m, m.colLabelAt[Ix(col)]);
+        double largestInCol = 0.0;
+        for (const ElementNode* e : active) largestInCol = std::max(largestInCol, ElementMagnitude(e));
+        if (largestInCol == 0.0) continue;
+        const std::int64_t colCount = m.markowitzCol[Ix(col)];
+        const auto productOf = [&](const ElementNode* e) { return m.markowitzRow[Ix(RowOf(m, e))] * colCount; };
+        const auto rejected = [&](const ElementNode* e, double magnitude) {
+            return productOf(e) > choice.minProduct || magnitude <= m.relThreshold * largestInCol ||
+                   magnitude <= m.absThreshold;
+        };
+        // Most columns offer no candidate (after singular loads every one may be walked at every
+        // step): they only count for the largest element, the first of the column's largest in
+        // row order, and need no sorting.
+        ElementNode* firstLargest = nullptr;
+        bool offers = false;
+        for (ElementNode* e : active) {
+            const double magnitude = ElementMagnitude(e);
+            if (magnitude == largestInCol && (!firstLargest || RowOf(m, e) < RowOf(m, firstLargest))) firstLargest = e;
+            if (!rejected(e, magnitude)) offers = true;
+        }
+        if (!offers) {
+            if (largestInCol > largestMagnitude) {
+                largestMagnitude = largestInCol;
+                largestElement = firstLargest;
+            }
+            continue;
+        }
         // In row order, as the sorted column list gives them: ties go to the first.
-        column = ActiveColumn(m, m.colLabelAt[Ix(col)]);
+        column = active;
         std::sort(column.begin(), column.end(),
                   [&m](const ElementNode* a, const ElementNode* b) { return RowOf(m, a) < RowOf(m, b); });
-        double largestInCol = 0.0;
-        for (const ElementNode* e : column) largestInCol = std::max(largestInCol, ElementMagnitude(e));
-        if (largestInCol == 0.0) continue;
 
         for (ElementNode* e : column) {
             const double magnitude = ElementMagnitude(e);
@@ -329,12 +353,8 @@ ElementNode* FindPivotInWholeMatrix(SparseMatrix& m, int step)
                 largestMagnitude = magnitude;
                 largestElement = e;
             }
-            const std::int64_t product = static_cast<std::int64_t>(m.markowitzRow[Ix(RowOf(m, e))]) *
-                                         m.markowitzCol[Ix(col)];
-            if (product > choice.minProduct || magnitude <= m.relThreshold * largestInCol ||
-                magnitude <= m.absThreshold)
-                continue;
-            if (choice.Offer(e, product, largestInCol / magnitude)) return choice.chosen;
+            if (rejected(e, magnitude)) continue;
+            if (choice.Offer(e, productOf(e), largestInCol / magnitude)) return choice.chosen;
         }
     }
     if (choice.chosen) return choice.chosen;
