@@ -9,6 +9,7 @@
 #include <cairo.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -80,6 +81,40 @@ std::string DrawnExampleWith(const std::string& statements,
         text.replace(at, from.size(), to);
     }
     return text;
+}
+
+std::string MonteCarloExample(const std::string& runs)
+{
+    return DrawnExampleWith("* R1 within 10 %\r\n.MODEL RM RES (R=1 DEV=10%)",
+                            {{"ONV=0,0,MODEL,\r\n", "ONV=0,0,MODEL,RM\r\n"},
+                             {"Analysis=Transient\r\nStatus=Off\r\nDistribution=Normal\r\nNumber of Runs\r\n",
+                              "Analysis=Transient\r\nStatus=On\r\nDistribution=Normal\r\nNumber of Runs=" + runs + "\r\n"}});
+}
+
+Shot PrintedPage(const std::filesystem::path& pdf, int width, int height)
+{
+    const std::string prefix = pdf.string() + ".page";
+    const char* display = std::getenv("DISPLAY");
+    Shot page;
+    if (!RunTool(display ? display : "", {"pdftoppm", "-f", "1", "-l", "1", "-singlefile", "-aa", "no", "-aaVector", "no",
+                                           "-scale-to-x", Number(width), "-scale-to-y", Number(height), pdf.string(), prefix},
+                 nullptr))
+        return page;
+    std::ifstream ppm(prefix + ".ppm", std::ios::binary);
+    std::string magic;
+    int w = 0, h = 0, maxValue = 0;
+    ppm >> magic >> w >> h >> maxValue;
+    ppm.get();
+    if (magic != "P6" || w != width || h != height || maxValue != 255) return page;
+    std::vector<unsigned char> rgb(static_cast<std::size_t>(w) * h * 3);
+    ppm.read(reinterpret_cast<char*>(rgb.data()), static_cast<std::streamsize>(rgb.size()));
+    if (!ppm) return page;
+    page.width = w;
+    page.height = h;
+    page.pixels.resize(static_cast<std::size_t>(w) * h);
+    for (std::size_t i = 0; i < page.pixels.size(); ++i)
+        page.pixels[i] = (std::uint32_t{rgb[3 * i]} << 16) | (std::uint32_t{rgb[3 * i + 1]} << 8) | rgb[3 * i + 2];
+    return page;
 }
 
 std::uint32_t Shot::At(int x, int y) const

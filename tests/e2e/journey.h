@@ -31,6 +31,14 @@ struct Shot {
     bool Save(const std::string& name) const;
 };
 
+// The drawn example with R1 of a model within 10 % over that many Monte Carlo runs of its
+// transient analysis.
+std::string MonteCarloExample(const std::string& runs);
+
+// The first page of a PDF as poppler's pdftoppm draws it, without smoothing, scaled to exactly
+// width x height pixels; an empty shot when it could not be drawn.
+Shot PrintedPage(const std::filesystem::path& pdf, int width, int height);
+
 // A whole file as it stands now (empty when there is none).
 std::string ReadAll(const std::filesystem::path& path);
 

@@ -75,15 +75,6 @@ void AddHistogramOfHighV2(Journey& journey, const std::string& dialogPng)
     journey.Settle();
 }
 
-// The drawn example with R1 within 10 % over that many Monte Carlo runs.
-std::string MonteCarloExample(const std::string& runs)
-{
-    return DrawnExampleWith("* R1 within 10 %\r\n.MODEL RM RES (R=1 DEV=10%)",
-                            {{"ONV=0,0,MODEL,\r\n", "ONV=0,0,MODEL,RM\r\n"},
-                             {"Analysis=Transient\r\nStatus=Off\r\nDistribution=Normal\r\nNumber of Runs\r\n",
-                              "Analysis=Transient\r\nStatus=On\r\nDistribution=Normal\r\nNumber of Runs=" + runs + "\r\n"}});
-}
-
 // Rows of the shot whose whole width between the columns is frame: the top and the bottom line
 // of each graph, top to bottom.
 std::vector<int> FrameRows(const Shot& shot)

@@ -121,11 +121,7 @@ bool AddItemLit(Journey& journey, int itemY, const std::string& pngName)
 TEST(MultiRunJourney, AHistogramAfterMonteCarloAndAPerformanceWindowAfterStepping)
 {
     Journey journey("multirun");
-    const std::string monteCarlo = DrawnExampleWith(
-        "* R1 within 10 %\r\n.MODEL RM RES (R=1 DEV=10%)",
-        {{"ONV=0,0,MODEL,\r\n", "ONV=0,0,MODEL,RM\r\n"},
-         {"Analysis=Transient\r\nStatus=Off\r\nDistribution=Normal\r\nNumber of Runs\r\n",
-          "Analysis=Transient\r\nStatus=On\r\nDistribution=Normal\r\nNumber of Runs=20\r\n"}});
+    const std::string monteCarlo = MonteCarloExample("20");
     const std::string stepped = SteppedExample();
     ASSERT_FALSE(monteCarlo.empty());
     ASSERT_FALSE(stepped.empty());

@@ -3,6 +3,9 @@
 // back as it was.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -242,6 +245,180 @@ TEST(PreviewJourney, TheAnalysisWindowsPreviewShowsWhatPrintPrints)
     EXPECT_GT(Ink(laidOut, kSheetLeft, kSheetTop, kSheetRight, kHalfBottom), 200) << "the drawing's page is not on the sheet";
     journey.Key("Escape");
     journey.Settle();
+    EXPECT_TRUE(journey.Running());
+}
+
+// A colour within a step or two in each channel: poppler may draw a PDF's colour back rounded.
+bool Near(std::uint32_t a, std::uint32_t b)
+{
+    for (int shift : {0, 8, 16})
+        if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) > 3) return false;
+    return true;
+}
+
+// The rectangle of the shot as a shot of its own.
+Shot Cut(const Shot& shot, int x0, int y0, int x1, int y1)
+{
+    Shot part;
+    part.width = x1 - x0;
+    part.height = y1 - y0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) part.pixels.push_back(shot.At(x, y));
+    return part;
+}
+
+// For each column, the highest row of the colour in it; -1 where it has none.
+std::vector<int> ColumnTops(const Shot& shot, std::uint32_t rgb)
+{
+    std::vector<int> tops(static_cast<std::size_t>(shot.width), -1);
+    for (int x = 0; x < shot.width; ++x)
+        for (int y = 0; y < shot.height && tops[static_cast<std::size_t>(x)] < 0; ++y)
+            if (Near(shot.At(x, y), rgb)) tops[static_cast<std::size_t>(x)] = y;
+    return tops;
+}
+
+// The first rows of the runs of rows that hold the colour left of column `right`, top to
+// bottom; rows a pixel or two apart belong to one run.
+std::vector<int> LineTops(const Shot& shot, std::uint32_t rgb, int right)
+{
+    std::vector<int> tops;
+    int last = -10;
+    for (int y = 0; y < shot.height; ++y) {
+        bool ink = false;
+        for (int x = 0; x < right && !ink; ++x) ink = Near(shot.At(x, y), rgb);
+        if (!ink) continue;
+        if (y > last + 3) tops.push_back(y);
+        last = y;
+    }
+    return tops;
+}
+
+// The box round the pixels of the colour: left, top, right, bottom; all -1 when there are none.
+std::vector<int> BoxOf(const Shot& shot, std::uint32_t rgb)
+{
+    std::vector<int> box{shot.width, shot.height, -1, -1};
+    for (int y = 0; y < shot.height; ++y)
+        for (int x = 0; x < shot.width; ++x)
+            if (Near(shot.At(x, y), rgb)) box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x), std::max(box[3], y)};
+    return box[2] < 0 ? std::vector<int>{-1, -1, -1, -1} : box;
+}
+
+// The bars of a histogram, left to right, each as its height over the tallest one's: read along
+// the lowest row of their colour, on which they all stand.
+std::vector<double> BarShares(const Shot& shot, std::uint32_t rgb)
+{
+    int base = -1;
+    for (int y = shot.height - 1; y >= 0 && base < 0; --y)
+        for (int x = 0; x < shot.width && base < 0; ++x)
+            if (Near(shot.At(x, y), rgb)) base = y;
+    std::vector<double> heights;
+    for (int x = 0; x < shot.width && base >= 0;) {
+        if (!Near(shot.At(x, base), rgb)) {
+            ++x;
+            continue;
+        }
+        int end = x;
+        while (end < shot.width && Near(shot.At(end, base), rgb)) ++end;
+        int top = base;
+        while (top > 0 && Near(shot.At((x + end) / 2, top - 1), rgb)) --top;
+        heights.push_back(base - top + 1);
+        x = end;
+    }
+    const double tallest = heights.empty() ? 1.0 : *std::max_element(heights.begin(), heights.end());
+    for (double& h : heights) h /= tallest;
+    return heights;
+}
+
+// After twenty Monte Carlo runs, File > Print Preview of the histogram in front shows it alone on
+// the sheet, bar for bar as the window has it, and the preview's Print puts on paper what the
+// preview shows: the sheet as poppler draws the PDF back at the miniature's size has its bars
+// and texts where the miniature has them.
+TEST(PreviewJourney, TheHistogramsPreviewShowsWhatPrintPrints)
+{
+    constexpr int kLimitsCloseX = 698, kLimitsCloseY = 94;
+    constexpr int kMenuBarY = 28, kMonteCarloMenuX = 491, kAddHistogramX = 518, kAddHistogramY = 49;
+    // The Add Monte Carlo Function dialog: the Expression list (V(2) drops this far below it),
+    // the first argument's edit and OK.
+    constexpr int kExpressionX = 611, kExpressionY = 485, kSecondCurveBelow = 31;
+    constexpr int kFirstArgumentX = 470, kArgumentY = 560, kFunctionOkX = 809, kFunctionOkY = 410;
+    // The maximised histogram's chart; the preview's miniature sheet and the dialog round it.
+    constexpr int kChartLeft = 220, kChartTop = 110, kChartRight = 1245, kChartBottom = 915;
+    constexpr int kPaperLeft = 417, kPaperTop = 328, kPaperRight = 655, kPaperBottom = 666;
+    constexpr int kDialogLeft = 380, kDialogTop = 290, kDialogRight = 880, kDialogBottom = 685;
+    // The sheet's columns left of the chart, where the labels of its vertical scale stand.
+    constexpr int kLabelsRight = 20;
+    constexpr std::uint32_t kBarColour = 0x5A91AB, kTextColour = 0x0000FF;
+    ASSERT_TRUE(win::testing::ToolInstalled("pdftoppm")) << win::testing::kPopplerMissing;
+    Journey journey("preview_histogram");
+    const std::string circuit = MonteCarloExample("20");
+    ASSERT_FALSE(circuit.empty());
+    std::ofstream(journey.Root() / "mc.cir", std::ios::binary) << circuit;
+    ASSERT_TRUE(journey.Start()) << journey.Output();
+    ASSERT_TRUE(journey.OpenAndRunTransient("mc.cir")) << journey.Output();
+    journey.Settle(10);
+    journey.Tap(kLimitsCloseX, kLimitsCloseY);
+
+    // Monte Carlo > Add Histogram: the rise time of V(2) from 0.1 V to 0.9 V.
+    journey.Tap(kMonteCarloMenuX, kMenuBarY);
+    journey.Tap(kAddHistogramX, kAddHistogramY);
+    journey.Tap(kExpressionX, kExpressionY);
+    journey.Tap(kExpressionX - 30, kExpressionY + kSecondCurveBelow);
+    journey.Click(kFirstArgumentX, kArgumentY);
+    journey.Key("Tab");
+    journey.Type("0.1");
+    journey.Key("Tab");
+    journey.Type("0.9");
+    journey.Tap(kFunctionOkX, kFunctionOkY);
+    const Shot window = journey.Capture("preview_histogram_window");
+    const std::vector<double> windowBars = BarShares(Cut(window, kChartLeft, kChartTop, kChartRight, kChartBottom), kBarColour);
+    ASSERT_GE(windowBars.size(), 3u) << "no histogram of the twenty rise times";
+
+    OpenPreview(journey);
+    const Shot preview = journey.Capture("preview_histogram");
+    const Shot sheet = Cut(preview, kPaperLeft, kPaperTop, kPaperRight, kPaperBottom);
+    const std::vector<double> sheetBars = BarShares(sheet, kBarColour);
+    ASSERT_EQ(sheetBars.size(), windowBars.size()) << "the sheet has not the window's bars";
+    for (std::size_t i = 0; i < sheetBars.size(); ++i)
+        EXPECT_NEAR(sheetBars[i], windowBars[i], 0.05) << "bar " << i << " stands at another height on the sheet";
+
+    // Print..., and the file proposed beside the circuit.
+    journey.Press("alt+p");
+    journey.Capture("preview_histogram_print_file");
+    journey.Key("Return");
+    const std::filesystem::path pdf = journey.Root() / "mc.pdf";
+    ASSERT_TRUE(journey.WaitUntil([&] { return std::filesystem::exists(pdf); }, 20)) << "nothing was printed";
+    journey.Settle();
+    const Shot printed = PrintedPage(pdf, sheet.width, sheet.height);
+    ASSERT_EQ(printed.width, sheet.width) << "the PDF could not be drawn";
+    printed.Save("preview_histogram_printed");
+    // Column by column the bars reach the same row, within a pixel; only the bars' edges may
+    // fall a pixel apart.
+    const std::vector<int> shownTops = ColumnTops(sheet, kBarColour), printedTops = ColumnTops(printed, kBarColour);
+    int edges = 0, off = 0;
+    for (std::size_t x = 0; x < shownTops.size(); ++x) {
+        if ((shownTops[x] < 0) != (printedTops[x] < 0)) ++edges;
+        if (shownTops[x] >= 0 && printedTops[x] >= 0 && std::abs(shownTops[x] - printedTops[x]) > 1) ++off;
+    }
+    EXPECT_LE(edges, 2 * static_cast<int>(sheetBars.size())) << "the bars stand in other columns on paper";
+    EXPECT_EQ(off, 0) << "columns whose bar reaches another height on paper";
+    // The labels of the vertical scale, from its top down to 6 %, on the same rows.
+    const std::vector<int> shownLabels = LineTops(sheet, kTextColour, kLabelsRight),
+                           printedLabels = LineTops(printed, kTextColour, kLabelsRight);
+    ASSERT_GE(shownLabels.size(), 5u) << "the sheet shows no scale";
+    ASSERT_GE(printedLabels.size(), 5u) << "the print has no scale";
+    for (std::size_t i = 0; i < 5; ++i) EXPECT_NEAR(shownLabels[i], printedLabels[i], 1) << "label " << i << " of the scale";
+    // The title above, the scale's labels to the left, the range below: the texts span the same box.
+    const std::vector<int> shownTexts = BoxOf(sheet, kTextColour), printedTexts = BoxOf(printed, kTextColour);
+    ASSERT_NE(shownTexts[2], -1) << "the sheet shows no texts";
+    for (std::size_t i = 0; i < 4; ++i) EXPECT_NEAR(shownTexts[i], printedTexts[i], 3) << "side " << i << " of the texts";
+
+    // The sheet stays as it was until Esc; then the window is as it was.
+    EXPECT_TRUE(journey.Capture("preview_histogram_after_print").SameAs(preview, kPaperLeft, kPaperTop, kPaperRight, kPaperBottom))
+        << "the sheet changed by printing";
+    journey.Key("Escape");
+    journey.Settle();
+    const Shot closed = journey.Capture("preview_histogram_closed");
+    EXPECT_TRUE(closed.SameAs(window, kDialogLeft, kDialogTop, kDialogRight, kDialogBottom)) << "Esc did not close the preview";
     EXPECT_TRUE(journey.Running());
 }
 
