@@ -95,6 +95,15 @@ std::string SubcktNameOf(std::string_view line)
     return CopyUpperCase(name);
 }
 
+// A line of a copied definition as written: its .IC and .NODESET lines keep the items the
+// dialect reads.
+std::string CopiedDefinitionLine(const std::string& line)
+{
+    const std::string copied = CopiedLineWithGlobals(line);
+    if (StartsWithWord(copied, ".IC") || StartsWithWord(copied, ".NODESET")) return InitialLineText(copied, true);
+    return copied + "\n";
+}
+
 }  // namespace
 
 bool SubcktSourceText(const std::string& file, std::string& text)
@@ -169,7 +178,7 @@ int ExportSubcktDefinition(int scope, const ScopeExpansion& info)
                 AddDefinitionHolds(open.back(), scope);
                 open.pop_back();
             }
-            AddSpiceLine(scope, CopiedLineWithGlobals(FixContinuations(line)) + "\n", false);
+            AddSpiceLine(scope, CopiedDefinitionLine(FixContinuations(line)), false);
         }
         AddSpiceLine(scope, "\n", false);
         return 0;
@@ -186,7 +195,10 @@ int ExportSubcktDefinition(int scope, const ScopeExpansion& info)
         header += ' ';
         header += GetSpiceNodeName(pinMap[pin] > 0 ? pinMap[pin] : 0, scope, nullptr, 0);
     }
-    for (const std::string& global : MacroScopeGlobals(scope)) header += " " + GlobalNodeNameIn(global, scope);
+    for (const std::string& global : MacroScopeGlobals(scope)) {
+        header += ' ';
+        header += GlobalNodeNameIn(global, scope);
+    }
     if (call) AppendSubcktArguments(header, call, '.');
     AddSpiceLine(scope, header + "\n", false);
     if (int rc = ExportPartLines(scope)) return rc;
@@ -236,7 +248,7 @@ void CopyTextSubcircuits()
             skip.push_back(skipped);
         }
         if (skip.size() > 1 && !skip.back()) {
-            AddSpiceLine(section, CopiedLineWithGlobals(line) + "\n", false);
+            AddSpiceLine(section, CopiedDefinitionLine(line), false);
             copied = true;
         }
         if (closes && skip.size() > 1) {
