@@ -873,19 +873,14 @@ std::string TempLineText(std::string_view temperatures)
     return line;
 }
 
-namespace {
-
-// One item of an .IC or .NODESET line: a letter, one or two arguments and a value.
-struct InitialItem {
-    std::string letter, first, second, value;
-    bool pair = false;
-};
-
 // The keyword and items of a line as the circuit build reads them: a letter, its arguments in
 // parentheses, "=" (which may be left out) and a value. False when the line reads otherwise.
 bool ReadInitialItems(const std::string& line, std::string& keyword, std::vector<InitialItem>& items)
 {
-    if (TokenizeNetlistLine(line) != 0 || JoinBraceGroupTokens() != 0) return false;
+    std::string joined = line;
+    for (std::size_t p = joined.find("\n+"); p != std::string::npos; p = joined.find("\n+", p)) joined.replace(p, 2, "  ");
+    CollapseLineBreaks(joined);
+    if (TokenizeNetlistLine(joined) != 0 || JoinBraceGroupTokens() != 0) return false;
     keyword = Token(0);
     int i = 1;
     while (!Token(i).empty()) {
@@ -904,6 +899,8 @@ bool ReadInitialItems(const std::string& line, std::string& keyword, std::vector
     }
     return true;
 }
+
+namespace {
 
 // The main circuit's .IC and .NODESET lines as the export reads them: the schematic's texts
 // (their .DEFINEs substituted), then the netlist's own lines; node names mapped.
@@ -948,19 +945,34 @@ std::map<std::string, InductorHold>& MainInductorHolds()
 // the inductor's line (where it holds only with UIC), and any other such item is left out of
 // the line with a warning. SPICE 2G takes no .IC or .NODESET inside a subcircuit at all. PSpice
 // takes the line as it stands.
-std::string InitialLineText(const std::string& line, bool inSubcircuit)
+std::string InitialLineText(const std::string& line, bool inSubcircuit, const std::set<std::string>& carried)
 {
     if (!(Is2G() || IsSpice3())) return line + "\n";
-    std::string joined = line;
-    for (std::size_t p = joined.find("\n+"); p != std::string::npos; p = joined.find("\n+", p)) joined.replace(p, 2, "  ");
-    CollapseLineBreaks(joined);
     std::string keyword;
     std::vector<InitialItem> items;
-    if (!ReadInitialItems(joined, keyword, items)) return line + "\n";
-    if (inSubcircuit && Is2G())
-        return StrPrintf("* Warning: %s is left out: no %s can stand inside a subcircuit\n", joined.c_str(),
-                         CopyUpperCase(keyword).c_str());
+    if (!ReadInitialItems(line, keyword, items)) return line + "\n";
     const bool ic = EqualsNoCase(keyword, ".IC");
+    // The currents a copied definition's inductors carry on their own lines.
+    if (ic && inSubcircuit)
+        std::erase_if(items, [&](const InitialItem& item) { return item.letter == "I" && carried.count(CopyUpperCase(item.first)); });
+    auto itemText = [](const InitialItem& item) {
+        std::string text = item.letter + "(" + item.first;
+        if (item.pair) {
+            text += ',';
+            text += item.second;
+        }
+        return text + ")=" + item.value;
+    };
+    if (inSubcircuit && Is2G()) {
+        if (items.empty()) return {};
+        std::string all = keyword;
+        for (const InitialItem& item : items) {
+            all += ' ';
+            all += itemText(item);
+        }
+        return StrPrintf("* Warning: %s is left out: no %s can stand inside a subcircuit\n", all.c_str(),
+                         CopyUpperCase(keyword).c_str());
+    }
     std::string kept = keyword;
     std::string notes;
     for (const InitialItem& item : items) {
@@ -983,11 +995,11 @@ std::string InitialLineText(const std::string& line, bool inSubcircuit)
                 continue;
             }
         }
-        notes += StrPrintf("* Warning: %s %s(%s%s%s)=%s is left out: only the voltages of single nodes can be set\n",
-                           keyword.c_str(), item.letter.c_str(), item.first.c_str(), item.pair ? "," : "",
-                           item.second.c_str(), item.value.c_str());
+        notes += StrPrintf("* Warning: %s %s is left out: only the voltages of single nodes can be set\n",
+                           keyword.c_str(), itemText(item).c_str());
     }
-    return (kept == keyword && !notes.empty() ? std::string() : kept + "\n") + notes;
+    if (kept == keyword) return notes;
+    return kept + "\n" + notes;
 }
 
 void ExportControlLines()

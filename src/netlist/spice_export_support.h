@@ -79,10 +79,17 @@ int ExportModelStatements(int scope);
 void ExportControlLines();
 std::string OptionsLineText();
 std::string TempLineText(std::string_view temperatures);
+// One item of an .IC or .NODESET line: a letter (upper case), one or two arguments and a value.
+struct InitialItem {
+    std::string letter, first, second, value;
+    bool pair = false;
+};
+// The keyword and items of a line as the circuit build reads them; false when it reads otherwise.
+bool ReadInitialItems(const std::string& line, std::string& keyword, std::vector<InitialItem>& items);
 // An .IC or .NODESET line as SPICE 2G and Spice3 read it (PSpice: as it stands), with its line
 // end and a warning for each item left out; a line of a copied SPICE text definition when
-// inSubcircuit.
-std::string InitialLineText(const std::string& line, bool inSubcircuit);
+// inSubcircuit, whose inductor currents named in carried (upper case) are on the inductors' lines.
+std::string InitialLineText(const std::string& line, bool inSubcircuit, const std::set<std::string>& carried = {});
 // The inductor currents the main circuit's .IC lines set, by part name (SPICE 2G and Spice3,
 // which take them on the inductors' lines).
 std::map<std::string, InductorHold>& MainInductorHolds();

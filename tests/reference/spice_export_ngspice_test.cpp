@@ -660,17 +660,17 @@ TEST_F(SpiceExportNgspice, InstanceSettingsAndAkoModelsRunInNgspiceAsHere)
          ".IC V(2)=5 V(3)=3\n* Warning: .IC V(2,3)=2 is left out: only the voltages of single nodes can be\n* set\n",
          "* WARNING: .NODESET V(3,2)=-2 IS LEFT OUT: ONLY THE VOLTAGES OF SINGLE NODES\n* CAN BE SET\n"},
         // An .IC inside a copied subcircuit went out as it stood, and ngspice refused the file
-        // (".ic syntax error"): the items it reads stay. SPICE 2G takes no .IC there, nor
-        // prints a node inside a call (V(X1.M)), which it gave as it stood.
+        // (".ic syntax error"): the items it reads stay, the inductor's current goes on its
+        // line. SPICE 2G takes no .IC there, nor prints a node inside a call (V(X1.M)), which
+        // it gave as it stood.
         {"export_subcircuit_initial_lines",
          "V1 1 0 DC 6\nR1 1 2 1K\nX1 2 3 CELL\nR9 3 0 1K\n.SUBCKT CELL A B\nR1 A M 1K\nC1 M 0 1N\nL1 M B 1M\n"
-         ".IC V(M)=2 V(A,M)=2 I(L1)=2M\n.NODESET V(0,B)=-2\n.ENDS\n.TRAN 0.1U 10U 0 0.1U\n.PRINT TRAN V(2) V(X1.M)\n",
+         ".IC V(M)=2 V(A,M)=2 I(L1)=2M\n.NODESET V(0,B)=-2\n.ENDS\n.TRAN 0.1U 10U 0 0.1U UIC\n.PRINT TRAN V(2) V(X1.M)\n",
          ReferenceAnalysis::kTran,
-         ".IC V(M)=2\n* Warning: .IC V(A,M)=2 is left out: only the voltages of single nodes can be set\n"
-         "* Warning: .IC I(L1)=2M is left out: only the voltages of single nodes can be set\n.NODESET V(B)=2\n",
+         "L1 M B 1M IC=2M\n* Warning: L1 IC=2M is used only with UIC\n.IC V(M)=2\n"
+         "* Warning: .IC V(A,M)=2 is left out: only the voltages of single nodes can be set\n.NODESET V(B)=2\n",
          "* WARNING: .PRINT TRAN V(X1.M) IS LEFT OUT: ONLY THE MAIN CIRCUIT'S NODES AND\n* PARTS CAN BE PRINTED\n"},
-        // An inductor's current from an .IC, which the exports left out: SPICE's inductor takes
-        // it on its line, used with UIC as here.
+        // The same in the main circuit.
         {"export_inductor_current_hold",
          "V1 1 0 DC 5\nR1 1 2 1K\nL1 2 3 10M\nR2 3 0 1K\n.IC I(L1)=4M V(2)=1\n.TRAN 0.1U 10U 0 0.1U UIC\n",
          ReferenceAnalysis::kTran, "L1 2 3 10M IC=4M\n", "* WARNING: L1 IC=4M IS USED ONLY WITH UIC\n"},
