@@ -33,6 +33,7 @@
 #include "netlist/spice_analysis_commands.h"
 #include "netlist/spice_export_support.h"
 #include "netlist/spice_reader_state.h"
+#include "netlist/spice_sources.h"
 #include "netlist/spice_tokens.h"
 #include "results/limits_row.h"
 
@@ -554,6 +555,60 @@ std::string WithoutBracedOutputItems(const std::string& line)
     return out;
 }
 
+// Whether an output item names a node or part inside a call (V(X1.M)): a name with a dot in it.
+bool NamesInsideCall(const std::string& item)
+{
+    for (std::size_t i = 0; i < item.size();) {
+        if (!IsNameChar(item[i])) {
+            ++i;
+            continue;
+        }
+        std::size_t end = i;
+        while (end < item.size() && IsNameChar(item[end])) ++end;
+        // A number (1.5E) keeps its decimal point.
+        if (!std::isdigit(static_cast<unsigned char>(item[i])) && item[i] != '.' &&
+            item.find('.', i) < end)
+            return true;
+        i = end;
+    }
+    return false;
+}
+
+// SPICE 2G's output lines name only the main circuit's nodes and parts (ngspice reads V(X1.M),
+// SPICE 2G does not): an item inside a call is left out of a .PRINT or .PLOT line, with the plot
+// limits that follow it, and a warning. The line with its line end; only the warnings when no
+// item is left.
+std::string Spice2GOutputLineText(const std::string& line)
+{
+    if (!Is2G()) return line + "\n";
+    std::string joined = line;
+    for (std::size_t p = joined.find("\n+"); p != std::string::npos; p = joined.find("\n+", p)) joined.replace(p, 2, "  ");
+    std::istringstream words(joined);
+    std::string keyword, analysis;
+    words >> keyword >> analysis;
+    std::string kept = keyword + " " + analysis;
+    std::string notes;
+    bool any = false;
+    bool dropping = false;
+    for (std::string word; words >> word;) {
+        // Limits begin with a number or a parenthesis, items with a letter.
+        if (!std::isalpha(static_cast<unsigned char>(word[0]))) {
+            if (!dropping) kept += " " + word;
+            continue;
+        }
+        dropping = NamesInsideCall(word);
+        if (dropping) {
+            notes += StrPrintf("* Warning: %s %s %s is left out: only the main circuit's nodes and parts can be printed\n",
+                               keyword.c_str(), analysis.c_str(), word.c_str());
+            continue;
+        }
+        kept += " " + word;
+        any = true;
+    }
+    if (notes.empty()) return line + "\n";
+    return (any ? kept + "\n" : std::string()) + notes;
+}
+
 // Spice3 prints the parts of a complex current as functions of the current (I(V1)); it reads
 // no IM(V1), IR(V1) ... and prints nothing of a line that holds one. A current written with a
 // suffix becomes that function: IM(V1) is written mag(I(V1)). Nor has it I(R1) or I(C1), a
@@ -818,60 +873,139 @@ std::string TempLineText(std::string_view temperatures)
     return line;
 }
 
-namespace {
-
-// SPICE 2G and Spice3 set only the voltages of single nodes by .IC and .NODESET, where this
-// program also takes the voltage between two (V(2,3)=1) and an inductor's current (I(L1)=1M):
-// such an item is left out of the line with a warning, a voltage against ground written as its
-// other node's. PSpice takes the line as it stands.
-std::string InitialLineText(const std::string& line)
+// The keyword and items of a line as the circuit build reads them: a letter, its arguments in
+// parentheses, "=" (which may be left out) and a value. False when the line reads otherwise.
+bool ReadInitialItems(const std::string& line, std::string& keyword, std::vector<InitialItem>& items)
 {
-    if (!(Is2G() || IsSpice3())) return line + "\n";
-    // The items as the circuit build reads them: a letter, its arguments in parentheses, "="
-    // (which may be left out) and a value.
-    if (TokenizeNetlistLine(line) != 0 || JoinBraceGroupTokens() != 0) return line + "\n";
-    const std::string keyword = Token(0);
-    std::string kept = keyword;
-    std::string notes;
+    std::string joined = line;
+    for (std::size_t p = joined.find("\n+"); p != std::string::npos; p = joined.find("\n+", p)) joined.replace(p, 2, "  ");
+    CollapseLineBreaks(joined);
+    if (TokenizeNetlistLine(joined) != 0 || JoinBraceGroupTokens() != 0) return false;
+    keyword = Token(0);
     int i = 1;
     while (!Token(i).empty()) {
-        const std::string letter = Token(i);
-        if (Token(i + 1) != "(") return line + "\n";
-        const std::string first = Token(i + 2);
-        const bool pair = Token(i + 3) == ",";
-        const std::string second = pair ? Token(i + 4) : std::string();
-        i += pair ? 5 : 3;
-        if (Token(i++) != ")") return line + "\n";
+        InitialItem item;
+        item.letter = CopyUpperCase(Token(i));
+        if (Token(i + 1) != "(") return false;
+        item.first = Token(i + 2);
+        item.pair = Token(i + 3) == ",";
+        if (item.pair) item.second = Token(i + 4);
+        i += item.pair ? 5 : 3;
+        if (Token(i++) != ")") return false;
         if (Token(i) == "=") ++i;
-        const std::string value = Token(i++);
-        if (value.empty()) return line + "\n";
-        if (letter == "V" && (!pair || second == "0"))
-            kept += " V(" + first + ")=" + value;
-        else if (letter == "V" && first == "0")
-            kept += " V(" + second + ")=" + NegatedValueText(value);
-        else
-            notes += StrPrintf("* Warning: %s %s(%s%s%s)=%s is left out: only the voltages of single nodes can be set\n",
-                               keyword.c_str(), letter.c_str(), first.c_str(), pair ? "," : "", second.c_str(),
-                               value.c_str());
+        item.value = Token(i++);
+        if (item.value.empty()) return false;
+        items.push_back(std::move(item));
     }
-    return (kept == keyword && !notes.empty() ? std::string() : kept + "\n") + notes;
+    return true;
 }
 
-}  // namespace
+namespace {
 
-void ExportControlLines()
+// The main circuit's .IC and .NODESET lines as the export reads them: the schematic's texts
+// (their .DEFINEs substituted), then the netlist's own lines; node names mapped.
+std::vector<std::string> MainInitialLines()
 {
-    SpiceExportRun& run = ExportRun();
+    std::vector<std::string> lines;
     for (NetlistTextObject& object : ListRecords<NetlistTextObject>(CircuitTextObjects())) {
         if (object.disabled || object.sourceFile.size() || object.node >= 0) continue;
         if (MatchDotKeyword(object.text, kDotIc) == 0 && MatchDotKeyword(object.text, kDotNodeset) == 0) continue;
         std::string expanded;
         if (SubstituteDefines(expanded, 0, object.text) != 0) expanded = object.text;
-        AddSpiceLine(0, InitialLineText(MapNodeReferences(expanded, 0, false)), false);
+        lines.push_back(MapNodeReferences(expanded, 0, false));
     }
     // A netlist's own .IC and .NODESET lines wait for the build in the reader's list.
     for (const DeferredInitialLine& line : NetlistReader().deferredInitialLines)
-        if (line.scope == 0) AddSpiceLine(0, InitialLineText(MapNodeReferences(line.text, 0, false)), false);
+        if (line.scope == 0) lines.push_back(MapNodeReferences(line.text, 0, false));
+    return lines;
+}
+
+}  // namespace
+
+std::map<std::string, InductorHold>& MainInductorHolds()
+{
+    SpiceExportRun& run = ExportRun();
+    if (run.inductorHoldsMade || !(Is2G() || IsSpice3())) return run.inductorHolds;
+    run.inductorHoldsMade = true;
+    // The last .IC of an inductor wins, as in the build.
+    for (const std::string& line : MainInitialLines()) {
+        std::string keyword;
+        std::vector<InitialItem> items;
+        if (!ReadInitialItems(line, keyword, items) || !EqualsNoCase(keyword, ".IC")) continue;
+        for (const InitialItem& item : items)
+            if (item.letter == "I" && !item.pair)
+                run.inductorHolds[CopyUpperCase(item.first)] = InductorHold{BraceParamReferences(item.value, 0, true)};
+    }
+    return run.inductorHolds;
+}
+
+// SPICE 2G and Spice3 set only the voltages of single nodes by .IC and .NODESET, where this
+// program also takes the voltage between two (V(2,3)=1) and an inductor's current (I(L1)=1M):
+// a voltage against ground is written as its other node's, an inductor's .IC current goes on
+// the inductor's line (where it holds only with UIC), and any other such item is left out of
+// the line with a warning. SPICE 2G takes no .IC or .NODESET inside a subcircuit at all. PSpice
+// takes the line as it stands.
+std::string InitialLineText(const std::string& line, bool inSubcircuit, const std::set<std::string>& carried)
+{
+    if (!(Is2G() || IsSpice3())) return line + "\n";
+    std::string keyword;
+    std::vector<InitialItem> items;
+    if (!ReadInitialItems(line, keyword, items)) return line + "\n";
+    const bool ic = EqualsNoCase(keyword, ".IC");
+    // The currents a copied definition's inductors carry on their own lines.
+    if (ic && inSubcircuit)
+        std::erase_if(items, [&](const InitialItem& item) { return item.letter == "I" && carried.count(CopyUpperCase(item.first)); });
+    auto itemText = [](const InitialItem& item) {
+        std::string text = item.letter + "(" + item.first;
+        if (item.pair) {
+            text += ',';
+            text += item.second;
+        }
+        return text + ")=" + item.value;
+    };
+    if (inSubcircuit && Is2G()) {
+        if (items.empty()) return {};
+        std::string all = keyword;
+        for (const InitialItem& item : items) {
+            all += ' ';
+            all += itemText(item);
+        }
+        return StrPrintf("* Warning: %s is left out: no %s can stand inside a subcircuit\n", all.c_str(),
+                         CopyUpperCase(keyword).c_str());
+    }
+    std::string kept = keyword;
+    std::string notes;
+    for (const InitialItem& item : items) {
+        if (item.letter == "V" && (!item.pair || item.second == "0")) {
+            kept += " V(" + item.first + ")=" + item.value;
+            continue;
+        }
+        if (item.letter == "V" && item.first == "0") {
+            kept += " V(" + item.second + ")=" + NegatedValueText(item.value);
+            continue;
+        }
+        if (item.letter == "I" && ic && !inSubcircuit) {
+            const auto hold = MainInductorHolds().find(CopyUpperCase(item.first));
+            if (hold != MainInductorHolds().end() && hold->second.written) {
+                // One warning for an inductor that several items set.
+                if (!hold->second.warned)
+                    notes += StrPrintf("* Warning: %s IC=%s is used only with UIC\n", item.first.c_str(),
+                                       hold->second.value.c_str());
+                hold->second.warned = true;
+                continue;
+            }
+        }
+        notes += StrPrintf("* Warning: %s %s is left out: only the voltages of single nodes can be set\n",
+                           keyword.c_str(), itemText(item).c_str());
+    }
+    if (kept == keyword) return notes;
+    return kept + "\n" + notes;
+}
+
+void ExportControlLines()
+{
+    SpiceExportRun& run = ExportRun();
+    for (const std::string& line : MainInitialLines()) AddSpiceLine(0, InitialLineText(line, false), false);
     if (const std::string holds = CapacitorHoldLines(0); !holds.empty()) AddSpiceLine(0, holds, false);
     AddSpiceLine(0, OptionsLineText(), false);
     // Spice3 has no library of whole files (ngspice's .LIB names a section of one and refuses a
@@ -904,8 +1038,9 @@ void ExportControlLines()
         if (!line.empty()) AddSpiceLine(0, line + "\n", false);
     };
     auto printLines = [&](int kind) {
-        auto OutputLineText = [&](const std::string& line) {
-            return WithoutBracedOutputItems(IsSpice3() ? Spice3CurrentItems(line, kind == kAnalysisAc) : line);
+        auto addOutputLine = [&](const std::string& line) {
+            const std::string items = WithoutBracedOutputItems(IsSpice3() ? Spice3CurrentItems(line, kind == kAnalysisAc) : line);
+            AddSpiceLine(0, Spice2GOutputLineText(MapNodeReferences(items, 0, false)), false);
         };
         if (run.record && run.record->kind == kWindowTextCircuit) {
             // A text circuit's own .PRINT and .PLOT lines of the analysis, as it states them.
@@ -919,7 +1054,7 @@ void ExportControlLines()
                 if (EqualsNoCase(keyword, ".ENDS") && depth > 0) --depth;
                 if (depth == 0 && (EqualsNoCase(keyword, ".PRINT") || EqualsNoCase(keyword, ".PLOT")) &&
                     EqualsNoCase(analysis, word))
-                    AddSpiceLine(0, MapNodeReferences(OutputLineText(line), 0, false) + "\n", false);
+                    addOutputLine(line);
             }
             return;
         }
@@ -927,7 +1062,7 @@ void ExportControlLines()
             // Expressions come in braces, as a text circuit holds them, so that the Spice3 forms
             // of currents leave them alone; the braces go before the line is written.
             const PrintPlotLines lines = WritePrintPlotLines(run.record, kind, true, group, true);
-            if (!lines.text.empty()) AddSpiceLine(0, MapNodeReferences(OutputLineText(lines.text), 0, false) + "\n", false);
+            if (!lines.text.empty()) addOutputLine(lines.text);
         }
     };
     auto analysisLine = [&](const std::string& text) {

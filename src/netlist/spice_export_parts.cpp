@@ -285,6 +285,18 @@ std::string CapacitorHoldLines(int scope)
 
 namespace {
 
+// The current an .IC of the main circuit sets on an inductor, on the inductor's line as SPICE
+// takes it (an IC= of the inductor's own wins, as in the build).
+void AppendInductorHold(std::string& line, const SchematicItem* component, int scope)
+{
+    if (!(Is2G() || IsSpice3()) || line.empty() || line.front() == '*' || line.back() != '\n') return;
+    auto& holds = MainInductorHolds();
+    const auto hold = holds.find(CopyUpperCase(GetAttributeText(component, kAttrPart)));
+    if (hold == holds.end() || SplitPartValue(component, scope, false).rest.rfind(" IC=", 0) == 0) return;
+    line.insert(line.size() - 1, " IC=" + hold->second.value);
+    hold->second.written = true;
+}
+
 // A resistor, capacitor or inductor with a model in Spice3: the model name before the value (the
 // order ngspice keeps the model of a capacitor or inductor by). The R, C and L models know no
 // value multiplier (folded into the part's value here), no voltage or current coefficients and
@@ -816,11 +828,12 @@ int ExportPartLines(int scope)
         case kComponentInductor:
             if (IsSpice3() && (hasModel || type == kComponentResistor)) {
                 ExportSpice3Passive(line, component, name, scope);
-                break;
+            } else {
+                WritePartNameAndNodes(line, component, name);
+                if (!Is2G() && hasModel) AppendPartModelName(line, component, false);
+                AppendPartValue(line, component, scope);
             }
-            WritePartNameAndNodes(line, component, name);
-            if (!Is2G() && hasModel) AppendPartModelName(line, component, false);
-            AppendPartValue(line, component, scope);
+            if (type == kComponentInductor && scope == 0) AppendInductorHold(line, component, scope);
             break;
         case kComponentDiode:
         case kComponentNpn:

@@ -2,6 +2,9 @@
 // blocks of SPICE text (copied as they stand) and one macromodel subcircuit per op-amp model.
 #include <cmath>
 #include <fstream>
+#include <map>
+#include <regex>
+#include <set>
 #include <sstream>
 
 #include "core/analysis_state.h"
@@ -95,6 +98,81 @@ std::string SubcktNameOf(std::string_view line)
     return CopyUpperCase(name);
 }
 
+// The inductor currents that the .IC lines of copied definitions set, which SPICE 2G and Spice3
+// take on the inductors' lines (used with UIC): by logical line, what an inductor's line gets
+// (the current), and the inductors whose currents an .IC line leaves to their lines.
+struct CopiedInductorHolds {
+    std::map<std::size_t, std::string> inductorCurrents;
+    std::map<std::size_t, std::set<std::string>> carried;
+};
+
+CopiedInductorHolds FindCopiedInductorHolds(const std::vector<std::string>& lines)
+{
+    CopiedInductorHolds holds;
+    if (!(Is2G() || IsSpice3())) return holds;
+    // Per open definition: its inductors without an IC= of their own, and the .IC currents.
+    struct Level {
+        std::map<std::string, std::size_t> inductors;
+        std::map<std::string, std::pair<std::string, std::vector<std::size_t>>> currents;
+    };
+    static const std::regex kOwnIc(R"((^|\s)IC\s*=)", std::regex::icase);
+    std::vector<Level> levels(1);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        if (StartsWithWord(line, ".SUBCKT")) {
+            levels.emplace_back();
+            continue;
+        }
+        if (StartsWithWord(line, ".ENDS") && levels.size() > 1) {
+            // The last .IC of an inductor wins, as in the build.
+            for (const auto& [name, current] : levels.back().currents) {
+                const auto inductor = levels.back().inductors.find(name);
+                if (inductor == levels.back().inductors.end()) continue;
+                holds.inductorCurrents[inductor->second] = current.first;
+                for (std::size_t at : current.second) holds.carried[at].insert(name);
+            }
+            levels.pop_back();
+            continue;
+        }
+        if (levels.size() == 1) continue;
+        std::istringstream words(line);
+        std::string first;
+        words >> first;
+        if (!first.empty() && ToUpperChar(first[0]) == 'L' && !std::regex_search(line, kOwnIc))
+            levels.back().inductors[CopyUpperCase(first)] = i;
+        std::string keyword;
+        std::vector<InitialItem> items;
+        if (!StartsWithWord(line, ".IC") || !ReadInitialItems(line, keyword, items)) continue;
+        for (const InitialItem& item : items)
+            if (item.letter == "I" && !item.pair) {
+                auto& current = levels.back().currents[CopyUpperCase(item.first)];
+                current.first = item.value;
+                current.second.push_back(i);
+            }
+    }
+    return holds;
+}
+
+// A line of a copied definition as written: its .IC and .NODESET lines keep the items the
+// dialect reads, its inductors take the currents those set.
+std::string CopiedDefinitionLine(const std::string& line, std::size_t at, const CopiedInductorHolds& holds)
+{
+    const std::string copied = CopiedLineWithGlobals(line);
+    if (StartsWithWord(copied, ".IC") || StartsWithWord(copied, ".NODESET")) {
+        const auto carried = holds.carried.find(at);
+        return InitialLineText(copied, true, carried == holds.carried.end() ? std::set<std::string>() : carried->second);
+    }
+    const auto current = holds.inductorCurrents.find(at);
+    if (current == holds.inductorCurrents.end()) return copied + "\n";
+    // Before a comment that ends the line.
+    std::string text = copied;
+    text.insert(std::min(text.find(';'), text.size()), " IC=" + current->second);
+    std::istringstream words(copied);
+    std::string name;
+    words >> name;
+    return text + StrPrintf("\n* Warning: %s IC=%s is used only with UIC\n", name.c_str(), current->second.c_str());
+}
+
 }  // namespace
 
 bool SubcktSourceText(const std::string& file, std::string& text)
@@ -163,13 +241,16 @@ int ExportSubcktDefinition(int scope, const ScopeExpansion& info)
         stop = endsLineEnd == std::string::npos ? text.size() : endsLineEnd + 1;
         // The definitions open at each level (nested ones travel inside), by name.
         std::vector<std::string> open;
-        for (const std::string& line : LogicalLines(PhysicalLines(text.substr(static_cast<std::size_t>(start), stop - start)))) {
+        const std::vector<std::string> lines = LogicalLines(PhysicalLines(text.substr(static_cast<std::size_t>(start), stop - start)));
+        const CopiedInductorHolds holds = FindCopiedInductorHolds(lines);
+        for (std::size_t at = 0; at < lines.size(); ++at) {
+            const std::string& line = lines[at];
             if (StartsWithWord(line, ".SUBCKT")) open.push_back(SubcktNameOf(line));
             if (StartsWithWord(line, ".ENDS") && !open.empty()) {
                 AddDefinitionHolds(open.back(), scope);
                 open.pop_back();
             }
-            AddSpiceLine(scope, CopiedLineWithGlobals(FixContinuations(line)) + "\n", false);
+            AddSpiceLine(scope, CopiedDefinitionLine(FixContinuations(line), at, holds), false);
         }
         AddSpiceLine(scope, "\n", false);
         return 0;
@@ -186,7 +267,10 @@ int ExportSubcktDefinition(int scope, const ScopeExpansion& info)
         header += ' ';
         header += GetSpiceNodeName(pinMap[pin] > 0 ? pinMap[pin] : 0, scope, nullptr, 0);
     }
-    for (const std::string& global : MacroScopeGlobals(scope)) header += " " + GlobalNodeNameIn(global, scope);
+    for (const std::string& global : MacroScopeGlobals(scope)) {
+        header += ' ';
+        header += GlobalNodeNameIn(global, scope);
+    }
     if (call) AppendSubcktArguments(header, call, '.');
     AddSpiceLine(scope, header + "\n", false);
     if (int rc = ExportPartLines(scope)) return rc;
@@ -212,8 +296,10 @@ void CopyTextSubcircuits()
     std::vector<std::string> open;
     int section = 0;
     bool copied = false;
-    for (std::string line : LogicalLines(PhysicalLines(record->textArea))) {
-        line = FixContinuations(line);
+    const std::vector<std::string> lines = LogicalLines(PhysicalLines(record->textArea));
+    const CopiedInductorHolds holds = FindCopiedInductorHolds(lines);
+    for (std::size_t at = 0; at < lines.size(); ++at) {
+        const std::string line = FixContinuations(lines[at]);
         const bool opens = StartsWithWord(line, ".SUBCKT");
         const bool closes = StartsWithWord(line, ".ENDS");
         if (opens) open.push_back(SubcktNameOf(line));
@@ -236,7 +322,7 @@ void CopyTextSubcircuits()
             skip.push_back(skipped);
         }
         if (skip.size() > 1 && !skip.back()) {
-            AddSpiceLine(section, CopiedLineWithGlobals(line) + "\n", false);
+            AddSpiceLine(section, CopiedDefinitionLine(line, at, holds), false);
             copied = true;
         }
         if (closes && skip.size() > 1) {

@@ -26,6 +26,14 @@ struct SpiceOutputLine {
     bool sortable = true;
 };
 
+// An inductor current that the main circuit's .IC sets: the value, and whether the inductor's
+// line carries it.
+struct InductorHold {
+    std::string value;
+    bool written = false;
+    bool warned = false;
+};
+
 struct SpiceExportRun {
     WindowRecord* record = nullptr;
     SpiceDialect dialect = kSpiceDialectPspice;
@@ -48,6 +56,9 @@ struct SpiceExportRun {
     // The global nets of the SPICE text definitions, by definition name.
     bool textGlobalsMade = false;
     std::map<std::string, std::set<std::string>> textGlobals;
+    // The inductor currents of the main circuit's .IC lines, by part name (upper case).
+    bool inductorHoldsMade = false;
+    std::map<std::string, InductorHold> inductorHolds;
 };
 
 SpiceExportRun& ExportRun();
@@ -68,6 +79,20 @@ int ExportModelStatements(int scope);
 void ExportControlLines();
 std::string OptionsLineText();
 std::string TempLineText(std::string_view temperatures);
+// One item of an .IC or .NODESET line: a letter (upper case), one or two arguments and a value.
+struct InitialItem {
+    std::string letter, first, second, value;
+    bool pair = false;
+};
+// The keyword and items of a line as the circuit build reads them; false when it reads otherwise.
+bool ReadInitialItems(const std::string& line, std::string& keyword, std::vector<InitialItem>& items);
+// An .IC or .NODESET line as SPICE 2G and Spice3 read it (PSpice: as it stands), with its line
+// end and a warning for each item left out; a line of a copied SPICE text definition when
+// inSubcircuit, whose inductor currents named in carried (upper case) are on the inductors' lines.
+std::string InitialLineText(const std::string& line, bool inSubcircuit, const std::set<std::string>& carried = {});
+// The inductor currents the main circuit's .IC lines set, by part name (SPICE 2G and Spice3,
+// which take them on the inductors' lines).
+std::map<std::string, InductorHold>& MainInductorHolds();
 std::string ConvertExpressionToSpice(std::string_view text, int scope);
 bool NeedsSpiceNamePrefix(std::string_view name);
 std::string ModelNameText(std::string_view name);  // with the "_" prefix where needed
