@@ -149,7 +149,7 @@ std::string FormatRunModelStatement(const EvaluatedModel& model)
     const int count = StatementCount(model);
     std::vector<float> values(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) values[static_cast<std::size_t>(i)] = RunModelParam(model, i);
-    return FormatModelStatement(model.name, model.row, 0, values.data(), count, nullptr, nullptr, &model.textParams);
+    return FormatModelStatement(model.name, model.row, 0, values.data(), count, nullptr, nullptr, model.textParams.get());
 }
 
 std::vector<std::string> PartsUsingModel(const EvaluatedModel& model)

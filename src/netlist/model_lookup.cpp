@@ -88,7 +88,7 @@ void SetDefaults(EvaluatedModel& model, bool textMode)
         const ModelParamDesc& desc = row.params[i];
         const std::size_t slot = static_cast<std::size_t>(i);
         if (desc.valueKind == kParamText) {
-            model.textParams[slot] = desc.defaultText;
+            (*model.textParams)[slot] = desc.defaultText;
             model.params[slot] = 0.0f;
         } else if (desc.valueKind == kParamNumber && row.unsetTiming && !textMode) {
             model.params[slot] = -1.0f;
@@ -112,11 +112,11 @@ void CopyAkoParams(EvaluatedModel& model, const EvaluatedModel& base)
     for (int i = 0; i < row.statementCount; ++i) {
         if (IsTemperatureParam(row, i)) continue;
         const int from = base.row == model.row ? i : FindModelParamIndex(base.row, row.params[i].name);
-        if (from < 0 || static_cast<std::size_t>(from) >= base.textParams.size()) continue;
+        if (from < 0 || static_cast<std::size_t>(from) >= base.textParams->size()) continue;
         const std::size_t to = static_cast<std::size_t>(i), src = static_cast<std::size_t>(from);
         if (row.params[i].valueKind != FindModelParamDesc(base.row, from)->valueKind) continue;
         model.params[to] = base.params[src];
-        model.textParams[to] = base.textParams[src];
+        (*model.textParams)[to] = (*base.textParams)[src];
         if (!model.paramTexts.empty() && src < base.paramTexts.size()) model.paramTexts[to] = base.paramTexts[src];
     }
 }
@@ -148,8 +148,8 @@ int ApplyAkoBase(EvaluatedModel& model, int statementIndex, bool textMode)
     return 0;
 }
 
-// A private copy of a found model: it shares the found model's given values (and for analog
-// types its tolerances) but has its own parameters.
+// A private copy of a found model: it shares the found model's given values and texts (and for
+// analog types its tolerances) but has its own parameters.
 void MakePrivateCopy(EvaluatedModel& copy, const EvaluatedModel& found)
 {
     copy.givenValues = found.givenValues;
@@ -247,9 +247,9 @@ EvaluatedModel* FindModelEx(int selector, int statementIndex, bool textMode, boo
         model->row = row;
         model->statementIndex = statementMode ? statementIndex : -1;
         model->params.assign(static_cast<std::size_t>(rowDesc.runTimeCount), 0.0f);
-        model->textParams.assign(count, std::string());
         if (textMode) model->paramTexts.assign(count, std::string());
         if (!found) {
+            model->textParams = std::make_shared<std::vector<std::string>>(count);
             model->givenValues = std::make_shared<std::vector<float>>(count, 0.0f);
             if (statementMode && IsAnalogRow(row)) model->tolerances = NewTolerances(count);
         }

@@ -152,7 +152,7 @@ void EvaluatedModel::FreeOwnedData()
     name.clear();
     givenValues.reset();
     params.clear();
-    textParams.clear();
+    textParams.reset();
     tolerances.reset();
     paramTexts.clear();
     firstModel = nullptr;

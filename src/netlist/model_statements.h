@@ -89,7 +89,9 @@ struct EvaluatedModel : ListNode {
     // The values as the circuit build evaluated them, never changed by a run: every stepped or
     // perturbed run starts again from them (analog/model_layers.h).
     std::vector<float> nominal;
-    std::vector<std::string> textParams;            // statement count; text parameters only
+    // Statement count; text parameters only. A private copy shares its found model's table, as
+    // nothing after the statement's evaluation changes a text.
+    std::shared_ptr<std::vector<std::string>> textParams;
     std::shared_ptr<ModelTolerances> tolerances;   // analog statement models only
     std::array<std::int64_t, 4> analysisWords{};   // free for the analyses that use the model
     std::vector<std::string> paramTexts;           // text mode: each value as written

@@ -213,7 +213,7 @@ int ApplyParam(EvaluationContext& c, std::string_view name, std::string_view val
         c.model.params[slot] = MakeCharacterSlot(inner.empty() ? '\0' : ToUpperChar(inner.front()));
         return 0;
     case kParamText:
-        c.model.textParams[slot].assign(inner);
+        (*c.model.textParams)[slot].assign(inner);
         return 0;
     default:
         break;

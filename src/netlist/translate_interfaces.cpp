@@ -96,7 +96,8 @@ bool SetAttributes(SchematicItem* item, std::initializer_list<std::pair<int, std
 const std::string& TextParam(const EvaluatedModel& model, int index)
 {
     static const std::string kNone;
-    return index < static_cast<int>(model.textParams.size()) ? model.textParams[static_cast<std::size_t>(index)] : kNone;
+    if (!model.textParams || index < 0 || index >= static_cast<int>(model.textParams->size())) return kNone;
+    return (*model.textParams)[static_cast<std::size_t>(index)];
 }
 
 // A node the circuit already holds at its voltage: ground, or a node a voltage source of the

@@ -95,8 +95,8 @@ TEST_F(NomLibraryTest, StandardIoModelNamesTheInterfaces)
     ASSERT_NE(model, nullptr);
     const int atod = FindModelParamIndex(kModelUio, "ATOD1");
     const int power = FindModelParamIndex(kModelUio, "DIGPOWER");
-    EXPECT_EQ(model->textParams[static_cast<std::size_t>(atod)], "ATODDEFAULT");
-    EXPECT_EQ(model->textParams[static_cast<std::size_t>(power)], "DIGIFPWR");
+    EXPECT_EQ((*model->textParams)[static_cast<std::size_t>(atod)], "ATODDEFAULT");
+    EXPECT_EQ((*model->textParams)[static_cast<std::size_t>(power)], "DIGIFPWR");
 }
 
 }  // namespace

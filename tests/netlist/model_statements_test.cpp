@@ -198,9 +198,9 @@ TEST_F(ModelStatements, ValuesByKind)
     const std::string longName = "A_SUBCIRCUIT_NAME_LONGER_THAN_THIRTY_TWO_CHARACTERS";
     EvaluatedModel* io = Evaluate(".MODEL IO1 UIO (DRVH=96 ATOD1=\"" + longName + "\")");
     ASSERT_NE(io, nullptr);
-    EXPECT_EQ(io->textParams[4], longName);
-    EXPECT_EQ(io->textParams[6], "AtoDDefault");
-    EXPECT_EQ(io->textParams[20], "DIGIFPWR");
+    EXPECT_EQ((*io->textParams)[4], longName);
+    EXPECT_EQ((*io->textParams)[6], "AtoDDefault");
+    EXPECT_EQ((*io->textParams)[20], "DIGIFPWR");
 
     // Digital timing parameters that are not given read -1, except in text mode.
     EvaluatedModel* gate = Evaluate(".MODEL G1 UGATE (TPLHTY=5N)");
@@ -398,7 +398,7 @@ TEST_F(ModelStatements, WritersKeepWholeTextsAndWrapLines)
     EvaluatedModel* io = Evaluate(".MODEL IO1 UIO (ATOD1=\"" + longName + "\")");
     ASSERT_NE(io, nullptr);
     const std::string ioText = FormatModelStatement("IO1", kModelUio, 0, io->params.data(), 21, nullptr, nullptr,
-                                                    &io->textParams);
+                                                    io->textParams.get());
     EXPECT_NE(ioText.find("ATOD1=\"" + longName + "\""), std::string::npos);
     EXPECT_EQ(ioText.find("ATOD2="), std::string::npos);
 
