@@ -175,10 +175,20 @@ Linearised Linearise(const MosfetDevice& d, bool charges)
     return L;
 }
 
-// Adds again what the device's last load in this epoch added.
+// The channel's equivalent current from the stored values and voltages, as a bypassed load
+// forms it (which may differ from the evaluated one in the last bit).
+double StoredChannelCurrent(const MosfetDevice& d)
+{
+    const MosfetLoadValues& v = d.values;
+    return ChannelEquivalentCurrent(d.mode >= 0.0, d.bsim3->type, d.mode * (v.cd + v.cbd), v, v.vds0, v.vgs0, v.vbs0,
+                                    v.vgs0 - v.vds0, v.vbd0);
+}
+
+// Adds again what the device's last load in this epoch added. The stored values are still
+// that load's: every load that changes them makes a new record.
 void Replay(const AnalogSolverState& s, const MosfetDevice& d, const SemiconductorStamps& entry, const Bsim3Replay& r)
 {
-    AddFetRhs(d, r.rhs[0], r.rhs[1], r.rhs[2], r.rhs[3], r.rhs[4], r.rhs[5]);
+    AddFetRhs(d, StoredChannelCurrent(d), r.rhs[0], r.rhs[1], r.rhs[2], r.rhs[3], r.rhs[4]);
     ReplayLinearised(s, entry.stamps, r.stamps, r.seriesFree ? kSeriesOnly.data() : nullptr);
 }
 
@@ -189,6 +199,7 @@ struct PendingLoad {
     SemiconductorStamps* entry = nullptr;
     double vbs = 0.0, vgs = 0.0, vds = 0.0, vbd = 0.0, vgd = 0.0, qdef = 0.0;
     int check = 1;
+    bool states = false;   // the state vectors hold the device's block
     bool bypassed = false;
     bool replay = false;   // adds again what its last load added, nothing else
     bool channel = false;  // needs the channel and the bulk junctions evaluated
@@ -281,6 +292,7 @@ void BeginLoad(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<do
     }
     out.vbs = vbs, out.vgs = vgs, out.vds = vds, out.vbd = vbd, out.vgd = vgd, out.qdef = qdef;
     out.check = check;
+    out.states = states;
     out.bypassed = bypassed;
 }
 
@@ -302,7 +314,7 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
     const int mode = s.iterationMode;
     const bool nqs = p.nqsmod == 1;
     const int slot = entry.stateSlot;
-    const bool states = StateBlockHeld(s, slot);
+    const bool states = at.states;
     const double vbs = at.vbs, vgs = at.vgs, vds = at.vds, vbd = at.vbd, vgd = at.vgd, qdef = at.qdef;
     const int check = at.check;
     const bool bypassed = at.bypassed;
@@ -442,13 +454,9 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
     AddFetRhs(d, cdreq, ceqbs, ceqbd, ceqqg, ceqqb, ceqqd);
     if (nqs) RhsEntry(d.extraInternal) += cqcheqEq - cqdef;
 
-    // Kept for a replay: a bypassed load takes the channel current from the stored values,
-    // which may differ from the evaluated one in the last bit.
+    // Kept for a replay, which forms the channel's current again from the stored values.
     r.epoch = nqs || mode == kModeFirstTimePoint ? 0 : epoch;
-    const double cdreqBypassed =
-        bypassed ? cdreq : ChannelEquivalentCurrent(normal, type, d.mode * (v.cd + v.cbd), v, vds, vgs, vbs, vgd, vbd);
-    r.rhs[0] = cdreqBypassed, r.rhs[1] = ceqbs, r.rhs[2] = ceqbd, r.rhs[3] = ceqqg, r.rhs[4] = ceqqb,
-    r.rhs[5] = ceqqd;
+    r.rhs[0] = ceqbs, r.rhs[1] = ceqbd, r.rhs[2] = ceqqg, r.rhs[3] = ceqqb, r.rhs[4] = ceqqd;
 
     // 15. Terminal currents for the report.
     if (RunControl().runDataMode != kRunDataRetrieve)
