@@ -71,7 +71,8 @@ constexpr std::array<bool, kElements> kChargeRead = [] {
 }();
 
 // The drain's share of the channel charge's slopes (the source takes the rest).
-double DrainShare(const MosfetDevice& d) { return d.mode >= 0.0 ? 0.4 : 0.6; }
+// (Given the orientation, normal for d.mode >= 0: the loads read it once.)
+double DrainShare(bool normal) { return normal ? 0.4 : 0.6; }
 
 // The linearised device from what the last load left in the instance, element by element in
 // reservation order: set(row, g, c) with the row counted from 1, its conductance part g and its
@@ -115,7 +116,7 @@ template <class Set>
     if (p.nqsmod == 1) gtau = charges ? p.gtau : 16.0 * p.u0temp * p.vtm / (p.leff * p.leff);
     const double gRDS = p.grds, gD = v.gd, gS = v.gs, gG = v.gg, gB = v.gb;
     const double gds = v.gds, gbd = v.gbd, gbs = v.gbs;
-    const double dx = DrainShare(d), sx = normal ? 0.6 : 0.4;
+    const double dx = DrainShare(normal), sx = normal ? 0.6 : 0.4;
     const double cggb = t.cggb, cgdb = t.cgdb, cgsb = t.cgsb, cdgb = t.cdgb, cddb = t.cddb, cdsb = t.cdsb,
                  csgb = t.csgb, csdb = t.csdb, cssb = t.cssb, cbgb = t.cbgb, cbdb = t.cbdb, cbsb = t.cbsb;
     set(1, -gRDS, 0);
@@ -175,10 +176,20 @@ Linearised Linearise(const MosfetDevice& d, bool charges)
     return L;
 }
 
-// Adds again what the device's last load in this epoch added.
+// The channel's equivalent current from the stored values and voltages, as a bypassed load
+// forms it (which may differ from the evaluated one in the last bit).
+double StoredChannelCurrent(const MosfetDevice& d)
+{
+    const MosfetLoadValues& v = d.values;
+    return ChannelEquivalentCurrent(d.mode >= 0.0, d.bsim3->type, d.mode * (v.cd + v.cbd), v, v.vds0, v.vgs0, v.vbs0,
+                                    v.vgs0 - v.vds0, v.vbd0);
+}
+
+// Adds again what the device's last load in this epoch added. The stored values are still
+// that load's: every load that changes them makes a new record.
 void Replay(const AnalogSolverState& s, const MosfetDevice& d, const SemiconductorStamps& entry, const Bsim3Replay& r)
 {
-    AddFetRhs(d, r.rhs[0], r.rhs[1], r.rhs[2], r.rhs[3], r.rhs[4], r.rhs[5]);
+    AddFetRhs(d, StoredChannelCurrent(d), r.rhs[0], r.rhs[1], r.rhs[2], r.rhs[3], r.rhs[4]);
     ReplayLinearised(s, entry.stamps, r.stamps, r.seriesFree ? kSeriesOnly.data() : nullptr);
 }
 
@@ -189,6 +200,7 @@ struct PendingLoad {
     SemiconductorStamps* entry = nullptr;
     double vbs = 0.0, vgs = 0.0, vds = 0.0, vbd = 0.0, vgd = 0.0, qdef = 0.0;
     int check = 1;
+    bool states = false;   // the state vectors hold the device's block
     bool bypassed = false;
     bool replay = false;   // adds again what its last load added, nothing else
     bool channel = false;  // needs the channel and the bulk junctions evaluated
@@ -281,6 +293,7 @@ void BeginLoad(MosfetDevice& d, SemiconductorStamps& entry, const std::vector<do
     }
     out.vbs = vbs, out.vgs = vgs, out.vds = vds, out.vbd = vbd, out.vgd = vgd, out.qdef = qdef;
     out.check = check;
+    out.states = states;
     out.bypassed = bypassed;
 }
 
@@ -302,7 +315,8 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
     const int mode = s.iterationMode;
     const bool nqs = p.nqsmod == 1;
     const int slot = entry.stateSlot;
-    const bool states = StateBlockHeld(s, slot);
+    const bool states = at.states;
+    const bool normal = d.mode >= 0.0;  // the orientation BeginLoad chose
     const double vbs = at.vbs, vgs = at.vgs, vds = at.vds, vbd = at.vbd, vgd = at.vgd, qdef = at.qdef;
     const int check = at.check;
     const bool bypassed = at.bypassed;
@@ -351,11 +365,10 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
         v.cgdov = od.capacitance;
         v.cgsov = os.capacitance;
         if (!bypassed) {
-            AddOverlapCharges(d.mode >= 0.0, od.charge, os.charge, p.cgbo * vgb, qgate, qbulk, qdrn);
+            AddOverlapCharges(normal, od.charge, os.charge, p.cgbo * vgb, qgate, qbulk, qdrn);
         }
         if (nqs) {
             const double t0 = p.tconst * qdef;
-            const bool normal = d.mode >= 0.0;
             p.ggtg = t0 * p.cqgb;
             p.ggtb = t0 * p.cqbb;
             p.ggtd = t0 * (normal ? p.cqdb : p.cqsb);
@@ -420,14 +433,13 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
         // gcdsb (28); the charge node's gcq terms (37 to 39, negated there).
         ceqqg = cqg - gc(6) * vgb + gc(19) * vbd + gc(20) * vbs + t1;
         ceqqb = cqb - gc(22) * vgb + gc(23) * vbd + gc(24) * vbs;
-        ceqqd = cqd - gc(26) * vgb + gc(15) * vbd + gc(28) * vbs - DrainShare(d) * t1;
+        ceqqd = cqd - gc(26) * vgb + gc(15) * vbd + gc(28) * vbs - DrainShare(normal) * t1;
         cqcheqEq = cqcheq - (-gc(37) * vgb + gc(38) * vbd + gc(39) * vbs) + t1;
         if (mode == kModeFirstTimePoint)
             for (int k : {kQg, kQb, kQd, kQdef, kQcheq}) FillPastStates(s.currentStates, slot + k);
     }
 
     // 12. and 13. Linearised channel and junction currents; right-hand side.
-    const bool normal = d.mode >= 0.0;
     const double cdreq = ChannelEquivalentCurrent(normal, type, ids, v, vds, vgs, vbs, vgd, vbd);
     double ceqbs = v.cbs - (v.gbs - gmin) * vbs;
     double ceqbd = v.cbd - (v.gbd - gmin) * vbd;
@@ -442,13 +454,9 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
     AddFetRhs(d, cdreq, ceqbs, ceqbd, ceqqg, ceqqb, ceqqd);
     if (nqs) RhsEntry(d.extraInternal) += cqcheqEq - cqdef;
 
-    // Kept for a replay: a bypassed load takes the channel current from the stored values,
-    // which may differ from the evaluated one in the last bit.
+    // Kept for a replay, which forms the channel's current again from the stored values.
     r.epoch = nqs || mode == kModeFirstTimePoint ? 0 : epoch;
-    const double cdreqBypassed =
-        bypassed ? cdreq : ChannelEquivalentCurrent(normal, type, d.mode * (v.cd + v.cbd), v, vds, vgs, vbs, vgd, vbd);
-    r.rhs[0] = cdreqBypassed, r.rhs[1] = ceqbs, r.rhs[2] = ceqbd, r.rhs[3] = ceqqg, r.rhs[4] = ceqqb,
-    r.rhs[5] = ceqqd;
+    r.rhs[0] = ceqbs, r.rhs[1] = ceqbd, r.rhs[2] = ceqqg, r.rhs[3] = ceqqb, r.rhs[4] = ceqqd;
 
     // 15. Terminal currents for the report.
     if (RunControl().runDataMode != kRunDataRetrieve)

@@ -8,15 +8,16 @@
 
 namespace kq5 {
 
-// What a load of a device without the charge node added to the right-hand side (its six
-// equivalent currents) and to its 32 matrix entries, the load pass (`epoch`) it was made in,
+// What a load of a device without the charge node added to the right-hand side (its junction
+// and charge equivalent currents; the channel's is formed again from the stored values, as a
+// bypassed load forms it) and to its 32 matrix entries, the load pass (`epoch`) it was made in,
 // and whether its stamps held the charge terms: a device whose voltages stay within the bypass
 // tolerances adds the same again while nothing else these depend on has changed.
 struct Bsim3Replay {
     std::uint64_t epoch = 0;
     bool chargeTerms = false;
     bool seriesFree = false;  // the elements only the series conductances reach were left alone
-    double rhs[6] = {};       // channel, source and drain junctions, gate, bulk and drain charges
+    double rhs[5] = {};       // source and drain junctions, gate, bulk and drain charges
     double stamps[32] = {};
 };
 
