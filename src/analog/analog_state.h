@@ -233,6 +233,9 @@ struct AnalogSolverState {
     // Devices whose voltages and predicted currents have settled may keep their stored values:
     // set by the Newton loop from the third iteration on, never for a predictor iteration.
     int bypassAllowed = 0;
+    // The tests after a solve judge a solution whose move the node test has judged: that of a
+    // time point's load that found every device settled (the point may end with it).
+    int judgingSettledLoad = 0;
     // Set while the operating point's fallbacks run their second round: bipolar junctions driven
     // into reverse bias are limited too (see LimitReverseJunctionVoltage).
     int limitReverseJunctions = 0;

@@ -149,6 +149,7 @@ int NewtonIterations(WindowRecord* window, int iterationLimit)
             }
         }
         // Devices judged on the new solution; not needed once it is known to be unsettled.
+        s.judgingSettledLoad = judgeNow && s.iterationCount > 1 ? 1 : 0;
         if (s.nonConvergedCount == 0) CountNonConvergedAfterSolve();
         std::copy(x.begin(), x.begin() + std::min(x.size(), s.previousSolution.size()), s.previousSolution.begin());
         // A time point whose last load found every device settled and whose new solution passed
