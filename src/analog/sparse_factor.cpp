@@ -120,6 +120,40 @@ std::uint32_t NextGeneration(std::uint32_t& generation, std::vector<std::uint32_
     return generation;
 }
 
+// A column longer than this many times the pivot column (plus the minimum) takes its updates
+// through the index by labels rather than by a walk of its whole array.
+constexpr std::size_t kIndexedColumnRatio = 16;
+constexpr std::size_t kIndexedColumnMinimum = 64;
+
+// The update of u's column by the pivot column `lower`, its targets found by their labels:
+// each row of the pivot column in turn takes its update where the column has it, or in a
+// fill-in made there, in the order of the pivot column. The column's active elements are
+// indexed when it is first met.
+int UpdateIndexedColumn(SparseMatrix& m, const ElementNode* u, double ur, double ui,
+                        const std::vector<ElementNode*>& lower, const ElementNode* pivot)
+{
+    const bool complex = m.complex;
+    const int col = u->col;
+    try {
+        if (!m.columnIndexed[Ix(col)]) {
+            std::vector<ElementNode*>& column = ActiveColumn(m, col);
+            m.elementByLabels.reserve(m.elementByLabels.size() + column.size());
+            for (ElementNode* e : column) m.elementByLabels.emplace(LabelKey(e->row, col), e);
+            m.columnIndexed[Ix(col)] = 1;
+        }
+        for (const ElementNode* l : lower) {
+            if (l == pivot) continue;
+            const auto found = m.elementByLabels.find(LabelKey(l->row, col));
+            ElementNode* sub = found != m.elementByLabels.end() ? found->second : InsertFillinByLabels(m, l->row, col);
+            if (!sub) return m.error = kMatrixNoMemory;
+            SubtractProduct(complex, sub, ur, ui, l);
+        }
+    } catch (const std::bad_alloc&) {
+        return m.error = kMatrixNoMemory;
+    }
+    return 0;
+}
+
 // The same inside a new ordering, where elements keep their labels and each active line is
 // an unsorted array. The pivot column is scattered once by row label; each column of the
 // pivot row is then walked once (finished elements dropped on the way), every element in a
@@ -157,6 +191,10 @@ int EliminateByLabels(SparseMatrix& m, ElementNode* pivot)
         ScaleByPivot(complex, u, pr, pi, ur, ui);
         if (lowerCount == 0) continue;
         std::vector<ElementNode*>& column = m.activeColElements[Ix(u->col)];
+        if (column.size() > kIndexedColumnRatio * lowerCount + kIndexedColumnMinimum) {
+            if (const int error = UpdateIndexedColumn(m, u, ur, ui, lower, pivot)) return error;
+            continue;
+        }
         std::size_t kept = 0, met = 0;
         for (ElementNode* e : column) {
             const std::int32_t row = e->row;

@@ -87,6 +87,8 @@ void FreeOrderingVectors(SparseMatrix& m)
     Release(m.rowScatter);
     Release(m.rowScatterMark);
     Release(m.rowUpdatedMark);
+    Release(m.columnIndexed);
+    std::unordered_map<std::uint64_t, ElementNode*>().swap(m.elementByLabels);
     m.scatterGeneration = 0;
     m.updatedGeneration = 0;
     m.activeStep = 0;
@@ -404,6 +406,7 @@ bool CreateOrderingVectors(SparseMatrix& m)
         m.rowScatter.assign(n, nullptr);
         m.rowScatterMark.assign(n, 0);
         m.rowUpdatedMark.assign(n, 0);
+        m.columnIndexed.assign(n, 0);
         m.scatterGeneration = 0;
         m.updatedGeneration = 0;
     } catch (const std::bad_alloc&) {

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace kq5 {
@@ -235,6 +236,12 @@ struct SparseMatrix {
     std::vector<std::uint32_t> rowUpdatedMark;
     std::uint32_t scatterGeneration = 0;
     std::uint32_t updatedGeneration = 0;
+    // A column far longer than the pivot columns that update it (the column of a node many
+    // elements share) is not walked at every step: its elements are found by their (row label,
+    // column label) key instead. A column is indexed when first met so, and its fill-ins are
+    // added as they are made; the index lasts for one ordering.
+    std::vector<std::uint8_t> columnIndexed;  // per column label
+    std::unordered_map<std::uint64_t, ElementNode*> elementByLabels;
     std::int32_t maxRowCountInLowerTri = -1;
     bool needsOrdering = true;
     bool oddInterchanges = false;

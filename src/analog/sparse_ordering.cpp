@@ -494,7 +494,9 @@ void CountMarkowitz(SparseMatrix& m, std::span<const double> rhs, int step)
         m.activeRowElements[Ix(i)].clear();
         m.activeColElements[Ix(i)].clear();
         m.largestExcluding[Ix(i)] = nullptr;
+        m.columnIndexed[Ix(i)] = 0;
     }
+    m.elementByLabels.clear();
     try {
         for (int col = step; col <= m.size; ++col) {
             std::vector<ElementNode*>& column = m.activeColElements[Ix(col)];
@@ -658,6 +660,7 @@ ElementNode* InsertFillinByLabels(SparseMatrix& m, int rowLabel, int colLabel)
     try {
         m.activeColElements[Ix(colLabel)].push_back(e);
         m.activeRowElements[Ix(rowLabel)].push_back(e);
+        if (m.columnIndexed[Ix(colLabel)]) m.elementByLabels.emplace(LabelKey(rowLabel, colLabel), e);
     } catch (const std::bad_alloc&) {
         m.error = kMatrixNoMemory;
         return nullptr;

@@ -39,6 +39,12 @@ void MovePivotToStep(SparseMatrix& m, ElementNode* pivot, int step);
 std::vector<ElementNode*>& ActiveColumn(SparseMatrix& m, int label);
 std::vector<ElementNode*>& ActiveRow(SparseMatrix& m, int label);
 
+// The key of an element in SparseMatrix::elementByLabels.
+inline std::uint64_t LabelKey(std::int32_t rowLabel, std::int32_t colLabel)
+{
+    return static_cast<std::uint64_t>(static_cast<std::uint32_t>(rowLabel)) << 32 | static_cast<std::uint32_t>(colLabel);
+}
+
 // Fill-in at internal (row, col), linked at *above in its column; Markowitz counts updated.
 // For the reuse of an old order, where the lists are sorted.
 ElementNode* InsertFillin(SparseMatrix& m, int row, int col, ElementNode** above);
