@@ -149,9 +149,19 @@ const AnalysisLimits* Limits()
 
 // ---- parameter texts -------------------------------------------------------------------
 
-std::string FindModelParam(std::string& text, std::string_view name, bool remove)
+namespace {
+
+// Joins a statement's "+" continuation lines into one line (in place).
+void JoinContinuationLines(std::string& text)
 {
     for (std::size_t p = text.find("\n+"); p != std::string::npos; p = text.find("\n+", p)) text.replace(p, 2, "  ");
+}
+
+}  // namespace
+
+std::string FindModelParam(std::string& text, std::string_view name, bool remove)
+{
+    JoinContinuationLines(text);
     std::size_t start = std::string::npos;
     auto followsName = [&](std::size_t at) {
         const std::size_t after = at + name.size();
@@ -582,7 +592,7 @@ std::string Spice2GOutputLineText(const std::string& line)
 {
     if (!Is2G()) return line + "\n";
     std::string joined = line;
-    for (std::size_t p = joined.find("\n+"); p != std::string::npos; p = joined.find("\n+", p)) joined.replace(p, 2, "  ");
+    JoinContinuationLines(joined);
     std::istringstream words(joined);
     std::string keyword, analysis;
     words >> keyword >> analysis;
@@ -878,7 +888,7 @@ std::string TempLineText(std::string_view temperatures)
 bool ReadInitialItems(const std::string& line, std::string& keyword, std::vector<InitialItem>& items)
 {
     std::string joined = line;
-    for (std::size_t p = joined.find("\n+"); p != std::string::npos; p = joined.find("\n+", p)) joined.replace(p, 2, "  ");
+    JoinContinuationLines(joined);
     CollapseLineBreaks(joined);
     if (TokenizeNetlistLine(joined) != 0 || JoinBraceGroupTokens() != 0) return false;
     keyword = Token(0);
