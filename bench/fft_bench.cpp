@@ -2,8 +2,8 @@
 // inverse, and prints the ratios (ours over FFTW's) and how far the results lie apart. FFTW runs
 // in place on an interleaved array of its own with plans made beforehand, so its time is that of
 // the transforms and the 1/n scaling alone. It runs twice: with the estimating planner that
-// ComputeFFT uses, which isolates what ComputeFFT adds around FFTW (the first row), and with a
-// measured plan, the fastest FFTW offers at a planning cost of seconds. The first ComputeFFT
+// ComputeFFT uses (the first ratio), and with a measured plan, the fastest FFTW offers at a
+// planning cost of seconds. The first ComputeFFT
 // call of the size makes its plan and is left out of the best time.
 //
 //   fft_bench [repetitions]

@@ -14,7 +14,7 @@ inline constexpr int kFftInverse = '1';
 // (or of arrays shorter than n) answers, with nothing changed.
 inline constexpr int kMsgFftPointCount = 10148;
 
-// 0; 15002 when the work buffer or FFTW's plan cannot be made; kMsgFftPointCount when n is not a power of
+// 0; 15002 when the working memory or FFTW's plan cannot be made; kMsgFftPointCount when n is not a power of
 // two or either array holds fewer than n values. direction kFftInverse asks for the inverse;
 // any other value for the forward transform.
 int ComputeFFT(int n, std::span<double> real, std::span<double> imaginary, int direction);
