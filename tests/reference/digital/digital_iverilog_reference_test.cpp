@@ -19,6 +19,8 @@
 #include <random>
 #include <sstream>
 
+#include <unistd.h>
+
 #include "../../digital/digital_test_support.h"
 #include "digital/digital_programs.h"
 
@@ -239,7 +241,9 @@ std::string VerilogOf(const RefCircuit& rc, const std::vector<std::string>& node
 std::map<std::string, std::string> RunIverilog(const RefCircuit& rc, const std::vector<std::string>& nodes,
                                                const std::string& name)
 {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("kq5_digital_ref_" + name);
+    // One directory per process: two test runs side by side must not read each other's output.
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                      ("kq5_digital_ref_" + name + "_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     {
         std::ofstream out(dir / "top.v");
