@@ -244,6 +244,23 @@ void GateCapacitanceTotals(MosfetDevice& d, bool doubled, double cgs, double cgd
     }
 }
 
+// 1 - v/PB raised to -MJ (bottom) and -MJSW (sidewall) where a grading needs the logarithm
+// of a; root is the reciprocal square root of |a| when a grading of 0.5 takes it. Kept out of
+// line: the load then holds its live values across this one call, not across the logarithm's
+// and the exponential's calls apart.
+struct DepletionPowerPair {
+    double bottom = 0.0, side = 0.0;
+};
+[[gnu::noinline]] DepletionPowerPair PowersByLogarithm(const MosfetTemperatureBlock& b, double a, double root)
+{
+    using G = MosfetTemperatureBlock;
+    const bool rootBottom = b.bottomGrading == G::kSquareRoot;
+    const bool rootSide = b.sidewallGrading == G::kSquareRoot || (b.sidewallGrading == G::kSameAsBottom && rootBottom);
+    const double lna = std::log(a);
+    const double sb = rootBottom ? root : std::exp(-b.mj * lna);
+    return {sb, b.sidewallGrading == G::kSameAsBottom ? sb : rootSide ? root : std::exp(-b.mjsw * lna)};
+}
+
 // 1 - v/PB raised to -MJ (bottom) and -MJSW (sidewall): square roots for a grading of 0.5,
 // one logarithm and exponential for any other, one value for both when the two agree.
 [[gnu::always_inline]] inline void DepletionPowers(const MosfetTemperatureBlock& b, double a, double& sb,
@@ -253,9 +270,15 @@ void GateCapacitanceTotals(MosfetDevice& d, bool doubled, double cgs, double cgd
     const bool rootBottom = b.bottomGrading == G::kSquareRoot;
     const bool rootSide = b.sidewallGrading == G::kSquareRoot || (b.sidewallGrading == G::kSameAsBottom && rootBottom);
     const double root = rootBottom || rootSide ? 1.0 / std::sqrt(std::fabs(a)) : 0.0;
-    const double lna = !rootBottom || b.sidewallGrading == G::kPower ? std::log(a) : 0.0;
-    sb = rootBottom ? root : std::exp(-b.mj * lna);
-    ss = b.sidewallGrading == G::kSameAsBottom ? sb : rootSide ? root : std::exp(-b.mjsw * lna);
+    if (!rootBottom || b.sidewallGrading == G::kPower) {
+        const DepletionPowerPair powers = PowersByLogarithm(b, a, root);
+        sb = powers.bottom;
+        ss = powers.side;
+        return;
+    }
+    // Square roots alone (the sidewall's grading is 0.5 or the bottom's).
+    sb = root;
+    ss = root;
 }
 
 [[gnu::always_inline]] inline MosJunctionCharge JunctionCharge(const MosfetTemperatureBlock& b, double cb0,
