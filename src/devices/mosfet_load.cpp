@@ -684,18 +684,18 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
 
     GateCompanion gc;
     if (states && !p.firstPoint && p.timeSteps) {
-        const double caps[3] = {v.capgs, v.capgd, v.capgb};
-        const double volts[3] = {vgs, vgd, vgb};
-        double g[3] = {}, ceq[3] = {};
-        for (int k = 0; k < 3; ++k) {
-            const int at = kQgs + 4 * k;
+        // The companion of the gate charge at q + at, of capacitance cap at voltage volts (kept
+        // in registers, not in arrays indexed by charge).
+        const auto companion = [&](int at, double cap, double volts, double& g, double& ceq) {
             // A charge without capacitance has no current (the trapezoidal rule, worked out in
             // line, writes the present current in any case).
-            if (!p.trapezoidal && caps[k] == 0.0) iq[at] = 0.0;
-            p.Integrate(q + at, iq + at, caps[k], g[k], ceq[k]);
-            ceq[k] = ceq[k] - g[k] * volts[k] + p.ag0 * q[at];
-        }
-        gc = {g[0], g[1], g[2], ceq[0], ceq[1], ceq[2]};
+            if (!p.trapezoidal && cap == 0.0) iq[at] = 0.0;
+            p.Integrate(q + at, iq + at, cap, g, ceq);
+            ceq = ceq - g * volts + p.ag0 * q[at];
+        };
+        companion(kQgs, v.capgs, vgs, gc.gcgs, gc.ceqgs);
+        companion(kQgd, v.capgd, vgd, gc.gcgd, gc.ceqgd);
+        companion(kQgb, v.capgb, vgb, gc.gcgb, gc.ceqgb);
     }
     if (states && p.firstPoint)
         for (int k : {kQgs, kQgd, kQgb}) FillPast(iq, k);
