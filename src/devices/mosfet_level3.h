@@ -34,15 +34,15 @@ MosfetTemperatureBlock::Level3Body Level3BodyTerms(const MosfetTemperatureBlock&
 {
     const MosfetTemperatureBlock& tb = d.temperature;
     const MosfetLoadValues& iv = d.values;
+    const auto [lvgs, lvbs, lvds] = mos_channel::FrameOf(vgs, vgd, vds, vbd, vbs, d);
+    MosfetTemperatureBlock::Level3Body& body = tb.level3Body;
+    if (!body.valid || body.lvbs != lvbs) body = Level3BodyTerms(tb, lvbs);
+    // The constants are read after the body terms' call, so that none is held across it.
     const double type = tb.type;
     const double nfs = tb.nfs, vmax = tb.vmax, theta = tb.ucrit, kappa = tb.utra, alpha = tb.lambda;
     const double L = iv.leff, vt = tb.vt, beta = tb.beta;
-    const auto [lvgs, lvbs, lvds] = mos_channel::FrameOf(vgs, vgd, vds, vbd, vbs, d);
-    MosChannel ch;
-
     const double eta = tb.level3.eta;
-    MosfetTemperatureBlock::Level3Body& body = tb.level3Body;
-    if (!body.valid || body.lvbs != lvbs) body = Level3BodyTerms(tb, lvbs);
+    MosChannel ch;
     const double fbody = body.fbody, onfbdy = body.onfbdy, dfbdvb = body.dfbdvb, qbonco = body.qbonco,
                  dqbdvb = body.dqbdvb;
 

@@ -244,6 +244,23 @@ void GateCapacitanceTotals(MosfetDevice& d, bool doubled, double cgs, double cgd
     }
 }
 
+// 1 - v/PB raised to -MJ (bottom) and -MJSW (sidewall) where a grading needs the logarithm
+// of a; root is the reciprocal square root of |a| when a grading of 0.5 takes it. Kept out of
+// line: the load then holds its live values across this one call, not across the logarithm's
+// and the exponential's calls apart.
+struct DepletionPowerPair {
+    double bottom = 0.0, side = 0.0;
+};
+[[gnu::noinline]] DepletionPowerPair PowersByLogarithm(const MosfetTemperatureBlock& b, double a, double root)
+{
+    using G = MosfetTemperatureBlock;
+    const bool rootBottom = b.bottomGrading == G::kSquareRoot;
+    const bool rootSide = b.sidewallGrading == G::kSquareRoot || (b.sidewallGrading == G::kSameAsBottom && rootBottom);
+    const double lna = std::log(a);
+    const double sb = rootBottom ? root : std::exp(-b.mj * lna);
+    return {sb, b.sidewallGrading == G::kSameAsBottom ? sb : rootSide ? root : std::exp(-b.mjsw * lna)};
+}
+
 // 1 - v/PB raised to -MJ (bottom) and -MJSW (sidewall): square roots for a grading of 0.5,
 // one logarithm and exponential for any other, one value for both when the two agree.
 [[gnu::always_inline]] inline void DepletionPowers(const MosfetTemperatureBlock& b, double a, double& sb,
@@ -253,9 +270,15 @@ void GateCapacitanceTotals(MosfetDevice& d, bool doubled, double cgs, double cgd
     const bool rootBottom = b.bottomGrading == G::kSquareRoot;
     const bool rootSide = b.sidewallGrading == G::kSquareRoot || (b.sidewallGrading == G::kSameAsBottom && rootBottom);
     const double root = rootBottom || rootSide ? 1.0 / std::sqrt(std::fabs(a)) : 0.0;
-    const double lna = !rootBottom || b.sidewallGrading == G::kPower ? std::log(a) : 0.0;
-    sb = rootBottom ? root : std::exp(-b.mj * lna);
-    ss = b.sidewallGrading == G::kSameAsBottom ? sb : rootSide ? root : std::exp(-b.mjsw * lna);
+    if (!rootBottom || b.sidewallGrading == G::kPower) {
+        const DepletionPowerPair powers = PowersByLogarithm(b, a, root);
+        sb = powers.bottom;
+        ss = powers.side;
+        return;
+    }
+    // Square roots alone (the sidewall's grading is 0.5 or the bottom's).
+    sb = root;
+    ss = root;
 }
 
 [[gnu::always_inline]] inline MosJunctionCharge JunctionCharge(const MosfetTemperatureBlock& b, double cb0,
@@ -661,18 +684,18 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
 
     GateCompanion gc;
     if (states && !p.firstPoint && p.timeSteps) {
-        const double caps[3] = {v.capgs, v.capgd, v.capgb};
-        const double volts[3] = {vgs, vgd, vgb};
-        double g[3] = {}, ceq[3] = {};
-        for (int k = 0; k < 3; ++k) {
-            const int at = kQgs + 4 * k;
+        // The companion of the gate charge at q + at, of capacitance cap at voltage volts (kept
+        // in registers, not in arrays indexed by charge).
+        const auto companion = [&](int at, double cap, double volts, double& g, double& ceq) {
             // A charge without capacitance has no current (the trapezoidal rule, worked out in
             // line, writes the present current in any case).
-            if (!p.trapezoidal && caps[k] == 0.0) iq[at] = 0.0;
-            p.Integrate(q + at, iq + at, caps[k], g[k], ceq[k]);
-            ceq[k] = ceq[k] - g[k] * volts[k] + p.ag0 * q[at];
-        }
-        gc = {g[0], g[1], g[2], ceq[0], ceq[1], ceq[2]};
+            if (!p.trapezoidal && cap == 0.0) iq[at] = 0.0;
+            p.Integrate(q + at, iq + at, cap, g, ceq);
+            ceq = ceq - g * volts + p.ag0 * q[at];
+        };
+        companion(kQgs, v.capgs, vgs, gc.gcgs, gc.ceqgs);
+        companion(kQgd, v.capgd, vgd, gc.gcgd, gc.ceqgd);
+        companion(kQgb, v.capgb, vgb, gc.gcgb, gc.ceqgb);
     }
     if (states && p.firstPoint)
         for (int k : {kQgs, kQgd, kQgb}) FillPast(iq, k);
