@@ -10,9 +10,9 @@ namespace kq5 {
 void EnsureNominalLayer(EvaluatedModel& model)
 {
     if (model.nominal.size() == model.params.size()) return;
+    const EvaluatedModel* from = model.CopiedFrom();
     if (model.pristine.size() == model.params.size()) model.nominal = model.pristine;
-    else if (model.firstModel && model.firstModel != &model) model.nominal.AssignSharing(model.params, model.firstModel->nominal);
-    else model.nominal.Assign(model.params);
+    else model.nominal.AssignSharing(model.params, from ? &from->nominal : nullptr);
 }
 
 void RestoreNominalModelParams()

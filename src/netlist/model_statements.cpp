@@ -148,12 +148,12 @@ bool ModelTolerances::HasDev() const
     return false;
 }
 
-void ModelLayer::AssignSharing(const std::vector<float>& values, const ModelLayer& other)
+void ModelLayer::AssignSharing(const std::vector<float>& values, const ModelLayer* other)
 {
     // Bitwise: a layer of NaN marks or signed zeros is shared only with the same marks.
-    if (other.size() == values.size() && !values.empty() &&
-        std::memcmp(other.begin(), values.data(), values.size() * sizeof(float)) == 0)
-        values_ = other.values_;
+    if (other && other->size() == values.size() && !values.empty() &&
+        std::memcmp(other->begin(), values.data(), values.size() * sizeof(float)) == 0)
+        values_ = other->values_;
     else
         Assign(values);
 }
@@ -168,8 +168,8 @@ void ModelLayer::Set(std::size_t i, float value)
 void EvaluatedModel::EnsureRunLayer()
 {
     if (pristine.size() == params.size()) return;
-    if (firstModel && firstModel != this) pristine.AssignSharing(params, firstModel->pristine);
-    else pristine.Assign(params);
+    const EvaluatedModel* from = CopiedFrom();
+    pristine.AssignSharing(params, from ? &from->pristine : nullptr);
 }
 
 void EvaluatedModel::FreeOwnedData()

@@ -81,8 +81,8 @@ public:
     const float* begin() const { return values_ ? values_->data() : nullptr; }
     const float* end() const { return begin() + size(); }
     void Assign(const std::vector<float>& values) { values_ = std::make_shared<std::vector<float>>(values); }
-    // Takes the values, sharing `other`'s layer when it holds exactly these bits.
-    void AssignSharing(const std::vector<float>& values, const ModelLayer& other);
+    // Takes the values, sharing `other`'s layer (when given) if it holds exactly these bits.
+    void AssignSharing(const std::vector<float>& values, const ModelLayer* other);
     void Set(std::size_t i, float value);
     void clear() { values_.reset(); }
 
@@ -119,6 +119,8 @@ struct EvaluatedModel : ListNode {
     // Takes the run values from the parameters when there are none yet (shared with the first
     // model's when they are the same).
     void EnsureRunLayer();
+    // The model a private copy was made from; null for any other model.
+    const EvaluatedModel* CopiedFrom() const { return firstModel != this ? firstModel : nullptr; }
     void FreeOwnedData() override;
 };
 
