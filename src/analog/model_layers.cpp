@@ -10,7 +10,9 @@ namespace kq5 {
 void EnsureNominalLayer(EvaluatedModel& model)
 {
     if (model.nominal.size() == model.params.size()) return;
-    model.nominal = model.pristine.size() == model.params.size() ? model.pristine : model.params;
+    const EvaluatedModel* from = model.CopiedFrom();
+    if (model.pristine.size() == model.params.size()) model.nominal = model.pristine;
+    else model.nominal.AssignSharing(model.params, from ? &from->nominal : nullptr);
 }
 
 void RestoreNominalModelParams()
@@ -28,7 +30,7 @@ void SetModelRunValue(EvaluatedModel& model, int index, float value)
     EnsureNominalLayer(model);
     // The run layer exists from the first temperature pass on; before it the parameters are
     // the run values.
-    if (model.pristine.size() != model.params.size()) model.pristine = model.params;
+    model.EnsureRunLayer();
     SetModelParam(model, index, value);
 }
 

@@ -54,7 +54,7 @@ EvaluatedModel* AkoBase(const EvaluatedModel& model)
 // it yet), where a draw of its own would make LOT vary part by part as DEV does.
 const EvaluatedModel* LotSource(const EvaluatedModel& model)
 {
-    return model.firstModel && model.firstModel != &model ? model.firstModel : nullptr;
+    return model.CopiedFrom();
 }
 
 // Where an AKO model's DEV starts from: its base's value this run. A parameter the model gives a

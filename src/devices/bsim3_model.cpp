@@ -143,9 +143,18 @@ void ScaleToParallelDevices(Bsim3Size& p, double m)
     p.cgbo *= m;
 }
 
+// Values of one instance that only its preparation needs.
+struct SetupValues {
+    double dw = 0.0, dwc = 0.0, dl = 0.0, dlc = 0.0;  // width and length offsets
+    double vsat = 0.0, npeak = 0.0, gamma1 = 0.0, gamma2 = 0.0, vbx = 0.0, vbm = 0.0, xt = 0.0, drout = 0.0,
+           dsub = 0.0, ua1 = 0.0, prt = 0.0, pdiblc1 = 0.0, pdiblc2 = 0.0, ub1 = 0.0, uc1 = 0.0, u0 = 0.0,
+           ute = 0.0, rdsw = 0.0, wr = 0.0, clc = 0.0, cle = 0.0, at = 0.0, nsub = 0.0, cf = 0.0;  // binned
+};
+
 // One instance at the analysis temperature t (degrees Celsius). 0, or 15055 after reporting.
 int PrepareOne(MosfetDevice& d, double t)
 {
+    SetupValues s;
     EvaluatedModel& m = *d.model;
     if (!d.bsim3) d.bsim3 = std::make_unique<Bsim3Size>();
     Bsim3Size& p = *d.bsim3;
@@ -222,16 +231,16 @@ int PrepareOne(MosfetDevice& d, double t)
     const double l = d.l, w = d.w / d.m;
     const double t0 = std::pow(l, Value(m, b3p::kLln, 1.0)), t1 = std::pow(w, Value(m, b3p::kLwn, 1.0));
     const double tmp1 = Value(m, b3p::kLl) / t0 + Value(m, b3p::kLw) / t1 + Value(m, b3p::kLwl) / (t0 * t1);
-    p.dl = Value(m, b3p::kLint) + tmp1;
-    p.dlc = Value(m, b3p::kDlc) + tmp1;
+    s.dl = Value(m, b3p::kLint) + tmp1;
+    s.dlc = Value(m, b3p::kDlc) + tmp1;
     const double t2 = std::pow(l, Value(m, b3p::kWln, 1.0)), t3 = std::pow(w, Value(m, b3p::kWwn, 1.0));
     const double tmp2 = Value(m, b3p::kWl) / t2 + Value(m, b3p::kWw) / t3 + Value(m, b3p::kWwl) / (t2 * t3);
-    p.dw = Value(m, b3p::kWint) + tmp2;
-    p.dwc = Value(m, b3p::kDwc) + tmp2;
-    p.leff = l - 2.0 * p.dl;
-    p.weff = w - 2.0 * p.dw;
-    p.leffCV = l - 2.0 * p.dlc;
-    p.weffCV = w - 2.0 * p.dwc;
+    s.dw = Value(m, b3p::kWint) + tmp2;
+    s.dwc = Value(m, b3p::kDwc) + tmp2;
+    p.leff = l - 2.0 * s.dl;
+    p.weff = w - 2.0 * s.dw;
+    p.leffCV = l - 2.0 * s.dlc;
+    p.weffCV = w - 2.0 * s.dwc;
     for (double size : {p.weff, p.leff, p.weffCV, p.leffCV})
         if (int rc = CheckPositiveLength(d.component, size)) return rc;
 
@@ -268,12 +277,12 @@ int PrepareOne(MosfetDevice& d, double t)
     const double nch = nch0 + Value(m, b3p::kNch + 1) * bin.iL + Value(m, b3p::kNch + 2) * bin.iW +
                        Value(m, b3p::kNch + 3) * bin.iLW;
     p.vth0 = bin(b3p::kVth0, p.type == 1.0 ? 0.7 : -0.7);
-    p.gamma1 = bin(b3p::kGamma1, 0.0);
-    p.gamma2 = bin(b3p::kGamma2, 0.0);
-    p.nsub = bin(b3p::kNsub, 6e16);
-    p.vbx = vbxGiven ? bin(b3p::kVbx) : 0.0;
-    p.vbm = bin(b3p::kVbm, -5.0);
-    p.xt = bin(b3p::kXt, 1.55e-7);
+    s.gamma1 = bin(b3p::kGamma1, 0.0);
+    s.gamma2 = bin(b3p::kGamma2, 0.0);
+    s.nsub = bin(b3p::kNsub, 6e16);
+    s.vbx = vbxGiven ? bin(b3p::kVbx) : 0.0;
+    s.vbm = bin(b3p::kVbm, -5.0);
+    s.xt = bin(b3p::kXt, 1.55e-7);
     p.k1 = bin(b3p::kK1, 0.0);
     p.k2 = bin(b3p::kK2, 0.0);
     p.k3 = bin(b3p::kK3, 80.0);
@@ -286,11 +295,11 @@ int PrepareOne(MosfetDevice& d, double t)
     p.dvt0w = bin(b3p::kDvt0w);
     p.dvt1w = bin(b3p::kDvt1w, 5.3e6);
     p.dvt2w = bin(b3p::kDvt2w, -0.032);
-    p.u0 = bin(b3p::kU0);
+    s.u0 = bin(b3p::kU0);
     p.ua = bin(b3p::kUa, 2.25e-9);
     p.ub = bin(b3p::kUb, 5.87e-19);
     p.uc = bin(b3p::kUc);
-    p.vsat = bin(b3p::kVsat, 8e4);
+    s.vsat = bin(b3p::kVsat, 8e4);
     p.a0 = bin(b3p::kA0, 1.0);
     p.ags = bin(b3p::kAgs);
     p.b0 = bin(b3p::kB0);
@@ -298,26 +307,26 @@ int PrepareOne(MosfetDevice& d, double t)
     p.keta = bin(b3p::kKeta, -0.047);
     p.a1 = bin(b3p::kA1);
     p.a2 = bin(b3p::kA2, 1.0);
-    p.rdsw = bin(b3p::kRdsw);
+    s.rdsw = bin(b3p::kRdsw);
     p.prwb = bin(b3p::kPrwb);
     p.prwg = bin(b3p::kPrwg);
-    p.wr = bin(b3p::kWr, 1.0);
+    s.wr = bin(b3p::kWr, 1.0);
     p.dwg = bin(b3p::kDwg);
     p.dwb = bin(b3p::kDwb);
     p.voff = bin(b3p::kVoff, -0.08);
     p.nfactor = bin(b3p::kNfactor, 1.0);
     p.eta0 = bin(b3p::kEta0, 0.08);
     p.etab = bin(b3p::kEtab, -0.07);
-    p.dsub = bin(b3p::kDsub, 0.56);
+    s.dsub = bin(b3p::kDsub, 0.56);
     p.cit = bin(b3p::kCit);
     p.cdsc = bin(b3p::kCdsc, 2.4e-4);
     p.cdscb = bin(b3p::kCdscb);
     p.cdscd = bin(b3p::kCdscd);
     p.pclm = bin(b3p::kPclm, 1.3);
-    p.pdiblc1 = bin(b3p::kPdiblc1, 0.39);
-    p.pdiblc2 = bin(b3p::kPdiblc2, 0.0086);
+    s.pdiblc1 = bin(b3p::kPdiblc1, 0.39);
+    s.pdiblc2 = bin(b3p::kPdiblc2, 0.0086);
     p.pdiblb = bin(b3p::kPdiblcb);
-    p.drout = bin(b3p::kDrout, 0.56);
+    s.drout = bin(b3p::kDrout, 0.56);
     p.pscbe1 = bin(b3p::kPscbe1, 4.24e8);
     p.pscbe2 = bin(b3p::kPscbe2, 1e-5);
     p.pvag = bin(b3p::kPvag);
@@ -329,36 +338,36 @@ int PrepareOne(MosfetDevice& d, double t)
     p.cgsl = bin(b3p::kCgsl);
     p.cgdl = bin(b3p::kCgdl);
     p.ckappa = bin(b3p::kCkappa, 0.6);
-    p.cf = Given(m, b3p::kCf) ? bin(b3p::kCf) : 0.0;
-    p.clc = bin(b3p::kClc, 1e-7);
-    p.cle = bin(b3p::kCle, 0.6);
+    s.cf = Given(m, b3p::kCf) ? bin(b3p::kCf) : 0.0;
+    s.clc = bin(b3p::kClc, 1e-7);
+    s.cle = bin(b3p::kCle, 0.6);
     p.elm = bin(b3p::kElm, 5.0);
-    p.ute = bin(b3p::kUte, -1.5);
+    s.ute = bin(b3p::kUte, -1.5);
     p.kt1 = bin(b3p::kKt1, -0.11);
     p.kt1l = bin(b3p::kKt1l);
     p.kt2 = bin(b3p::kKt2, 0.022);
-    p.ua1 = bin(b3p::kUa1, 4.31e-9);
-    p.ub1 = bin(b3p::kUb1, -7.61e-18);
-    p.uc1 = bin(b3p::kUc1);
-    p.at = bin(b3p::kAt, 3.3e4);
-    p.prt = bin(b3p::kPrt);
+    s.ua1 = bin(b3p::kUa1, 4.31e-9);
+    s.ub1 = bin(b3p::kUb1, -7.61e-18);
+    s.uc1 = bin(b3p::kUc1);
+    s.at = bin(b3p::kAt, 3.3e4);
+    s.prt = bin(b3p::kPrt);
     p.xj = bin(b3p::kXj, 1.5e-7);
     Slot(m, b3p::kNgategiven) = p.ngateGiven ? 1.0f : 0.0f;
 
     // 10. Capacitance geometry.
-    p.abulkCVfactor = 1.0 + std::pow(p.clc / p.leff, p.cle);
-    p.cgdo = (Value(m, b3p::kCgdo) + p.cf) * p.weffCV;
-    p.cgso = (Value(m, b3p::kCgso) + p.cf) * p.weffCV;
+    p.abulkCVfactor = 1.0 + std::pow(s.clc / p.leff, s.cle);
+    p.cgdo = (Value(m, b3p::kCgdo) + s.cf) * p.weffCV;
+    p.cgso = (Value(m, b3p::kCgso) + s.cf) * p.weffCV;
     p.cgbo = Value(m, b3p::kCgbo) * p.leffCV;
 
     // 11. Temperature laws.
     const double tratio = tk / tmk, dT = tratio - 1.0;
-    p.u0temp = p.u0 * std::pow(tratio, p.ute);
-    p.rds0 = (p.rdsw + p.prt * dT) / std::pow(p.weff * 1e6, p.wr);
-    p.vsattemp = p.vsat - p.at * dT;
-    p.ua += p.ua1 * dT;
-    p.ub += p.ub1 * dT;
-    p.uc += p.uc1 * dT;
+    p.u0temp = s.u0 * std::pow(tratio, s.ute);
+    p.rds0 = (s.rdsw + s.prt * dT) / std::pow(p.weff * 1e6, s.wr);
+    p.vsattemp = s.vsat - s.at * dT;
+    p.ua += s.ua1 * dT;
+    p.ub += s.ub1 * dT;
+    p.uc += s.uc1 * dT;
 
     // 12. Parameters that must be positive.
     if (p.ngateGiven && p.ngate <= 0.0) {
@@ -371,16 +380,16 @@ int PrepareOne(MosfetDevice& d, double t)
     }
 
     // 13. Doping and depletion.
-    p.npeak = nch;
-    if (!nchGiven && gamma1Given) p.npeak = 3.021e22 * (p.cox * p.gamma1) * (p.cox * p.gamma1);
-    if (p.npeak <= 0.0) p.npeak = 1.7e17;
-    p.phi = 2.0 * vtm0 * std::log(p.npeak / ni);
+    s.npeak = nch;
+    if (!nchGiven && gamma1Given) s.npeak = 3.021e22 * (p.cox * s.gamma1) * (p.cox * s.gamma1);
+    if (s.npeak <= 0.0) s.npeak = 1.7e17;
+    p.phi = 2.0 * vtm0 * std::log(s.npeak / ni);
     p.sqrtPhi = SqrtWithParamWarning(p.phi, tk, id);
     p.phis3 = p.sqrtPhi * p.phi;
-    p.xdep0 = std::sqrt(2.07188e-10 / (kChargeQ * p.npeak * 1e6)) * p.sqrtPhi;
+    p.xdep0 = std::sqrt(2.07188e-10 / (kChargeQ * s.npeak * 1e6)) * p.sqrtPhi;
     p.litl = std::sqrt(3.0 * p.xj * p.tox);
-    p.vbi = vtm0 * std::log(1e20 * p.npeak / (ni * ni));
-    p.cdep0 = SqrtWithParamWarning(1.659774573292e-29 * p.npeak * 1e6 * 0.5 / p.phi, tk, id);
+    p.vbi = vtm0 * std::log(1e20 * s.npeak / (ni * ni));
+    p.cdep0 = SqrtWithParamWarning(1.659774573292e-29 * s.npeak * 1e6 * 0.5 / p.phi, tk, id);
 
     // 14. Body-effect coefficients.
     if (k1Given || k2Given) {
@@ -396,16 +405,16 @@ int PrepareOne(MosfetDevice& d, double t)
         for (int k = 0; k < 6; ++k)
             if (ignored[k]) WriteModelWarningLine(kMsgIgnoredFirst + k, m);
     } else {
-        if (!vbxGiven) p.vbx = p.phi - 7.7348e-4 * p.npeak * p.xt * p.xt;
-        if (p.vbx > 0.0) p.vbx = -p.vbx;
-        if (p.vbm > 0.0) p.vbm = -p.vbm;
-        if (!gamma1Given) p.gamma1 = 5.753e-12 * std::sqrt(p.npeak) / p.cox;
-        if (!gamma2Given) p.gamma2 = 5.753e-12 * std::sqrt(p.nsub) / p.cox;
-        const double g0 = p.gamma1 - p.gamma2;
-        const double g1 = SqrtWithParamWarning(p.phi - p.vbx, tk, id) - p.sqrtPhi;
-        const double g2 = SqrtWithParamWarning(p.phi * (p.phi - p.vbm), tk, id) - p.phi;
-        p.k2 = g0 * g1 / (2.0 * g2 + p.vbm);
-        p.k1 = p.gamma2 - 2.0 * p.k2 * SqrtWithParamWarning(p.phi - p.vbm, tk, id);
+        if (!vbxGiven) s.vbx = p.phi - 7.7348e-4 * s.npeak * s.xt * s.xt;
+        if (s.vbx > 0.0) s.vbx = -s.vbx;
+        if (s.vbm > 0.0) s.vbm = -s.vbm;
+        if (!gamma1Given) s.gamma1 = 5.753e-12 * std::sqrt(s.npeak) / p.cox;
+        if (!gamma2Given) s.gamma2 = 5.753e-12 * std::sqrt(s.nsub) / p.cox;
+        const double g0 = s.gamma1 - s.gamma2;
+        const double g1 = SqrtWithParamWarning(p.phi - s.vbx, tk, id) - p.sqrtPhi;
+        const double g2 = SqrtWithParamWarning(p.phi * (p.phi - s.vbm), tk, id) - p.phi;
+        p.k2 = g0 * g1 / (2.0 * g2 + s.vbm);
+        p.k1 = s.gamma2 - 2.0 * p.k2 * SqrtWithParamWarning(p.phi - s.vbm, tk, id);
     }
 
     // 15. Lower bound of the effective bulk voltage.
@@ -428,10 +437,10 @@ int PrepareOne(MosfetDevice& d, double t)
 
     // 18. Short-channel DIBL factors.
     const double lt = std::sqrt(p.tox * kSiliconPermittivityTimes * p.xdep0);
-    const double e0 = ClampedExp(-0.5 * p.dsub * p.leff / lt);
+    const double e0 = ClampedExp(-0.5 * s.dsub * p.leff / lt);
     p.theta0vb0 = e0 + 2.0 * e0 * e0;
-    const double e1 = ClampedExp(-0.5 * p.drout * p.leff / lt);
-    p.thetaRout = p.pdiblc1 * (e1 + 2.0 * e1 * e1) + p.pdiblc2;
+    const double e1 = ClampedExp(-0.5 * s.drout * p.leff / lt);
+    p.thetaRout = s.pdiblc1 * (e1 + 2.0 * e1 * e1) + s.pdiblc2;
 
     // 19. Overlaps and orientation.
     PrepareBsim3ChannelConstants(p);

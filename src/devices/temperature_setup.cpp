@@ -143,7 +143,7 @@ void RebuildModelsFromPristine()
 {
     for (int type = 0; type < kModelTypeCount; ++type)
         EachModel(type, [](EvaluatedModel& m) {
-            if (m.pristine.size() != m.params.size()) m.pristine = m.params;
+            if (m.pristine.size() != m.params.size()) m.EnsureRunLayer();
             else std::copy(m.pristine.begin(), m.pristine.end(), m.params.begin());
         });
 }

@@ -23,12 +23,8 @@ struct Bsim3Replay {
 
 struct Bsim3Size {
     // Geometry.
-    double dw = 0.0, dwc = 0.0, dl = 0.0, dlc = 0.0;
     double leff = 0.0, weff = 0.0, leffCV = 0.0, weffCV = 0.0;
     // Binned parameters.
-    double vsat = 0.0, at = 0.0, nsub = 0.0, npeak = 0.0, gamma1 = 0.0, gamma2 = 0.0, vbx = 0.0, vbm = 0.0,
-           xt = 0.0, drout = 0.0, dsub = 0.0, ua1 = 0.0, prt = 0.0, pdiblc1 = 0.0, pdiblc2 = 0.0, ub1 = 0.0,
-           uc1 = 0.0, u0 = 0.0, ute = 0.0, rdsw = 0.0, wr = 0.0, cf = 0.0, clc = 0.0, cle = 0.0;
     double cgbo = 0.0, cgdo = 0.0, cgso = 0.0;  // effective overlap capacitances (F)
     double vbsc = 0.0, phis3 = 0.0, xdep0 = 0.0, sqrtPhi = 0.0;
     double dvt0 = 0.0, dvt1 = 0.0, dvt2 = 0.0, dvt0w = 0.0, dvt1w = 0.0, dvt2w = 0.0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "ui/window_record.h"
@@ -145,6 +146,30 @@ bool ModelTolerances::HasDev() const
     for (float tolerance : dev)
         if (tolerance != kNoTolerance) return true;
     return false;
+}
+
+void ModelLayer::AssignSharing(const std::vector<float>& values, const ModelLayer* other)
+{
+    // Bitwise: a layer of NaN marks or signed zeros is shared only with the same marks.
+    if (other && other->size() == values.size() && !values.empty() &&
+        std::memcmp(other->begin(), values.data(), values.size() * sizeof(float)) == 0)
+        values_ = other->values_;
+    else
+        Assign(values);
+}
+
+void ModelLayer::Set(std::size_t i, float value)
+{
+    if (!values_ || i >= values_->size()) return;
+    if (values_.use_count() > 1) values_ = std::make_shared<std::vector<float>>(*values_);
+    (*values_)[i] = value;
+}
+
+void EvaluatedModel::EnsureRunLayer()
+{
+    if (pristine.size() == params.size()) return;
+    const EvaluatedModel* from = CopiedFrom();
+    pristine.AssignSharing(params, from ? &from->pristine : nullptr);
 }
 
 void EvaluatedModel::FreeOwnedData()
@@ -314,7 +339,7 @@ void SetModelParam(EvaluatedModel& model, int index, float value)
     const auto i = static_cast<std::size_t>(index);
     if (index < 0 || i >= model.params.size()) return;
     model.params[i] = value;
-    if (i < model.pristine.size()) model.pristine[i] = value;
+    if (i < model.pristine.size()) model.pristine.Set(i, value);
 }
 
 int AddDeferredWarning(int subject, int kind, std::string_view text) { return AddDeferredWarningSlot(text, subject, kind); }

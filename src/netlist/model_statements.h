@@ -71,6 +71,25 @@ inline constexpr std::uint8_t kNoToleranceNumber = 0xFF;
 inline constexpr std::uint8_t kDistributionGauss = 1;
 inline constexpr std::uint8_t kDistributionUniform = 2;
 
+// One layer of a model's parameter values (its run values or its nominal values). The private
+// copies of one model share a layer while their values agree; a write gives the writer a layer
+// of its own first, so a change to one copy never reaches another.
+class ModelLayer {
+public:
+    std::size_t size() const { return values_ ? values_->size() : 0; }
+    float operator[](std::size_t i) const { return (*values_)[i]; }
+    const float* begin() const { return values_ ? values_->data() : nullptr; }
+    const float* end() const { return begin() + size(); }
+    void Assign(const std::vector<float>& values) { values_ = std::make_shared<std::vector<float>>(values); }
+    // Takes the values, sharing `other`'s layer (when given) if it holds exactly these bits.
+    void AssignSharing(const std::vector<float>& values, const ModelLayer* other);
+    void Set(std::size_t i, float value);
+    void clear() { values_.reset(); }
+
+private:
+    std::shared_ptr<std::vector<float>> values_;
+};
+
 // A model's run-time parameter set: one record of its type's list (kind 100 + row).
 struct EvaluatedModel : ListNode {
     std::string name;                 // statement name qualified by its scope; empty for a default
@@ -85,10 +104,10 @@ struct EvaluatedModel : ListNode {
     // The values the run-time passes start from: taken from params at the first preparation of
     // a circuit and copied back over params before every later one, so no conversion ever runs
     // on converted values. Stepping and Monte Carlo change a value through SetModelParam.
-    std::vector<float> pristine;
+    ModelLayer pristine;
     // The values as the circuit build evaluated them, never changed by a run: every stepped or
     // perturbed run starts again from them (analog/model_layers.h).
-    std::vector<float> nominal;
+    ModelLayer nominal;
     // Statement count; text parameters only. A private copy shares its found model's table, as
     // nothing after the statement's evaluation changes a text.
     std::shared_ptr<std::vector<std::string>> textParams;
@@ -97,6 +116,11 @@ struct EvaluatedModel : ListNode {
     std::vector<std::string> paramTexts;           // text mode: each value as written
 
     float Param(int index) const { return params[static_cast<std::size_t>(index)]; }
+    // Takes the run values from the parameters when there are none yet (shared with the first
+    // model's when they are the same).
+    void EnsureRunLayer();
+    // The model a private copy was made from; null for any other model.
+    const EvaluatedModel* CopiedFrom() const { return firstModel != this ? firstModel : nullptr; }
     void FreeOwnedData() override;
 };
 

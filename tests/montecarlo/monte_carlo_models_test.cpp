@@ -293,5 +293,34 @@ TEST_F(MonteCarloModels, TheSameSeedRepeatsTheRuns)
     EXPECT_NE(Sample(r, "R", 100), first);
 }
 
+// The parts of one model keep one copy of its run and nominal values until a part's own value
+// changes: then only that part's value moves.
+TEST_F(MonteCarloModels, APartsOwnValueNeverReachesTheOtherPartsOfItsModel)
+{
+    const int index = Parse(".MODEL RD RES (R=1 DEV=10%)");
+    ASSERT_GE(index, 0);
+    EvaluatedModel* base = FindModelEx(kModelSelectStatement, index, false, false);
+    EvaluatedModel* a = FindModelEx(kModelSelectStatement, index, false, false);
+    EvaluatedModel* b = FindModelEx(kModelSelectStatement, index, false, false);
+    ASSERT_TRUE(base && a && b && a != b && a->firstModel == base);
+    RestoreNominalModelParams();
+    const int r = Index(a, "R");
+    EXPECT_EQ(a->pristine.begin(), b->pristine.begin());  // one copy while they agree
+    SetModelRunValue(*a, r, 2.0f);
+    EXPECT_EQ(Run(a, "R"), 2.0f);
+    EXPECT_EQ(Run(b, "R"), 1.0f);
+    EXPECT_EQ(Run(base, "R"), 1.0f);
+    EXPECT_EQ(NominalModelParam(*a, r), 1.0f);
+    for (int run = 0; run < 5; ++run) {
+        PerturbModels();
+        EXPECT_NE(Run(a, "R"), Run(b, "R"));  // each part draws its own DEV
+        EXPECT_EQ(NominalModelParam(*a, r), 1.0f);
+        EXPECT_EQ(NominalModelParam(*b, r), 1.0f);
+    }
+    RestoreNominalModelParams();
+    EXPECT_EQ(Run(a, "R"), 1.0f);
+    EXPECT_EQ(a->Param(r), 1.0f);
+}
+
 }  // namespace
 }  // namespace kq5::testing
