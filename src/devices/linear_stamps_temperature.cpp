@@ -85,13 +85,11 @@ void PrepareReactive(int list, std::vector<Stamps>& table, const TemperatureSlot
         if (!model) {
             st.tempFactor = 1.0;
             st.isLinear = 1;
-            st.tc1 = st.tc2 = 0.0;
             continue;
         }
         const double dt = ModelTemperatureDelta(*model, slots, t);
-        st.tc1 = Value(*model, slots.tc1);
-        st.tc2 = Value(*model, slots.tc2);
-        st.tempFactor = 1.0 + st.tc1 * dt + st.tc2 * dt * dt;
+        const double tc1 = Value(*model, slots.tc1), tc2 = Value(*model, slots.tc2);
+        st.tempFactor = 1.0 + tc1 * dt + tc2 * dt * dt;
         st.isLinear = IsLinearModel(*model);
     }
 }
