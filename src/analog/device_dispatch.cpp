@@ -158,8 +158,8 @@ void EndDeviceReservations(StampRange& range)
 {
     const std::int32_t count = static_cast<std::int32_t>(AnalogSolver().pool->size()) - range.first;
     assert(!range.reserved || range.count == count);
-    range.count = count;
-    range.reserved = true;
+    range.count = static_cast<std::uint32_t>(count);
+    range.reserved = 1;
 }
 
 std::vector<const ListNode*>& DeviceRecordTrail(int list)

@@ -13,10 +13,8 @@ struct InductorStamps {
     std::int32_t branch = 0;       // row of the inductor current
     std::int32_t stateSlot = 0;    // first slot of its flux in the state vectors
     std::int32_t core = -1;        // index of its core in the core table, -1 for an air inductor
-    double tempFactor = 1.0;       // set at the analysis temperature
     std::int32_t isLinear = 1;     // 0 when the model's current coefficients apply
-    double tc1 = 0.0;
-    double tc2 = 0.0;
+    double tempFactor = 1.0;       // set at the analysis temperature
     double leff = 0.0;             // effective inductance of the last load
     double flux = 0.0;
     double voltage = 0.0;          // core-wound: voltage across, for its convergence test

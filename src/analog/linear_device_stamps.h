@@ -18,10 +18,8 @@ struct ResistorStamps {
 struct CapacitorStamps {
     StampRange stamps;
     std::int32_t stateSlot = 0;   // index of its first slot in the state vectors
-    double tempFactor = 1.0;
     std::int32_t isLinear = 1;    // 0 when the model's voltage coefficients apply
-    double tc1 = 0.0;
-    double tc2 = 0.0;
+    double tempFactor = 1.0;
     double capacitance = 0.0;     // the capacitance the last load used
     double previousValue = 0.0;
 };

@@ -101,7 +101,7 @@ void ApplyInitialConditions()
     // Devices without given initial values start from the present solution; an inductor with
     // a given current writes it into its branch.
     for (CapacitorDevice& c : ListRecords<CapacitorDevice>(DeviceList(kCapacitorDeviceList)))
-        if (!c.initialConditionGiven) c.initialCondition = V(c.nodeA) - V(c.nodeB);
+        if (!c.InitialConditionGiven()) c.initialCondition = V(c.nodeA) - V(c.nodeB);
     for (InductorDevice& l : ListRecords<InductorDevice>(DeviceList(kInductorDeviceList))) {
         const int row = InductorRowOf(&l);
         if (l.initialConditionGiven)

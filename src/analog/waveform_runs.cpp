@@ -10,7 +10,7 @@
 
 namespace kq5 {
 
-int CreateWaveformStore(WindowRecord* window)
+int CreateWaveformStore(WindowRecord* window, bool printedOnly)
 {
     if (!window || !window->plot) return 0;
     const AnalysisRunState& runs = RunState();
@@ -20,7 +20,8 @@ int CreateWaveformStore(WindowRecord* window)
         ReportAnalysisFailure(kFocusNothing, 0, "", kMsgTooManyRuns, static_cast<int>(kMaxAnalysisRuns));
         return kMsgAlreadyReported;
     }
-    const int result = CreateWaveformStore(*window->plot, window->kind, Analysis().analysisKind, maxRuns);
+    const int result =
+        CreateWaveformStore(*window->plot, window->kind, Analysis().analysisKind, maxRuns, printedOnly && maxRuns == 1);
     if (result == kMsgInsufficientMemory) ReportAnalysisOutOfMemory();
     return result;
 }

@@ -111,7 +111,7 @@ void DescribeDevice(const PartInstanceRecord& part, FieldBuilder& f)
     case kComponentCapacitor: {
         auto* cap = static_cast<CapacitorDevice*>(device);
         f.TwoTerminal(cap->nodeA, cap->nodeB).Field("C", &cap->value).Field("Q", &cap->charge);
-        f.Field("I", &cap->current).AcCurrent(cap).Model(cap->model);
+        f.Field("I", &cap->current).AcCurrent(cap).Model(cap->Model());
         break;
     }
     case kComponentInductor: {

@@ -59,6 +59,9 @@ int EvaluateAtBias(CompiledExpression& e, std::complex<double>& v)
     return rc;
 }
 
+// The AC value of an element that has none of its own.
+const DeviceExpression kNoAcValue;
+
 // A value given by an expression is evaluated again at every AC pass, so that it may depend
 // on the frequency; the frequency form (FREQ) is preferred when the element has one. 0 with
 // value set, 1 when the element has no expression, or the evaluator's error.
@@ -106,11 +109,11 @@ int AcLoadCapacitors(int pass)
     for (CapacitorDevice& c : ListRecords<CapacitorDevice>(DeviceList(kCapacitorDeviceList))) {
         CapacitorStamps* t = Entry(AnalogSolver().devices.capacitors, i++);
         double cap = 0.0;
-        const int rc = EvaluateElementValue(c.valueExpression, c.acExpression, cap);
+        const int rc = EvaluateElementValue(c.valueExpression, c.extras ? c.extras->acExpression : kNoAcValue, cap);
         if (rc == 0) {
             ClampAwayFromZeroTiny(cap);
             c.value = c.nominal = cap;
-            cap *= (t ? t->tempFactor : 1.0) * ModelMultiplier(c.model);
+            cap *= (t ? t->tempFactor : 1.0) * ModelMultiplier(c.Model());
             if (t) t->capacitance = cap;
         } else if (rc != 1) {
             return rc;
@@ -189,7 +192,6 @@ int AcLoadResistors(int pass)
     for (ResistorDevice& r : ListRecords<ResistorDevice>(DeviceList(kResistorDeviceList))) {
         ResistorStamps* t = Entry(AnalogSolver().devices.resistors, i++);
         double resistance = 0.0;
-        static const DeviceExpression kNoAcValue;
         const int rc = EvaluateElementValue(r.valueExpression, r.extras ? r.extras->acExpression : kNoAcValue, resistance);
         if (rc == 0) {
             ClampAwayFromZeroRmin(resistance);

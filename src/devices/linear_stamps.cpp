@@ -226,13 +226,13 @@ namespace {
 // voltage coefficients.
 bool ConstantCapacitor(const CapacitorDevice& cap, const CapacitorStamps& st)
 {
-    return !cap.valueExpression.compiled && !(cap.model && !st.isLinear);
+    return !cap.valueExpression.compiled && !(cap.Model() && !st.isLinear);
 }
 
 double CapacitanceValue(const CapacitorDevice& cap, const CapacitorStamps& st)
 {
     double capacitance = cap.value * st.tempFactor;
-    if (cap.model) capacitance *= ModelValue(cap.model, kCapMultiplier, 1.0);
+    if (const EvaluatedModel* model = cap.Model()) capacitance *= ModelValue(model, kCapMultiplier, 1.0);
     return capacitance;
 }
 
@@ -374,9 +374,10 @@ int LoadCapacitors()
             v = x[cap.nodeA] - x[cap.nodeB];
             if (v != 0.0 && std::fabs(v) <= 1e-50) v = v < 0.0 ? -1e-50 : 1e-50;
         }
-        const bool coefficients = cap.model && !st.isLinear;
-        const double vc1 = coefficients ? ModelValue(cap.model, kCapVc1) : 0.0;
-        const double vc2 = coefficients ? ModelValue(cap.model, kCapVc2) : 0.0;
+        const EvaluatedModel* model = cap.Model();
+        const bool coefficients = model && !st.isLinear;
+        const double vc1 = coefficients ? ModelValue(model, kCapVc1) : 0.0;
+        const double vc2 = coefficients ? ModelValue(model, kCapVc2) : 0.0;
         const double c0 = capacitance;
         if (coefficients) capacitance *= 1.0 + vc1 * v + vc2 * v * v;
 

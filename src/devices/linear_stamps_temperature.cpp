@@ -71,6 +71,9 @@ int IsLinearModel(const EvaluatedModel& m)
     return Value(m, kCoefficient1) == 0.0 && Value(m, kCoefficient2) == 0.0 ? 1 : 0;
 }
 
+EvaluatedModel* ModelOf(const CapacitorDevice& c) { return c.Model(); }
+EvaluatedModel* ModelOf(const InductorDevice& l) { return l.model; }
+
 template <class Device, class Stamps>
 void PrepareReactive(int list, std::vector<Stamps>& table, const TemperatureSlots& slots, double t)
 {
@@ -78,17 +81,16 @@ void PrepareReactive(int list, std::vector<Stamps>& table, const TemperatureSlot
     for (Device& d : ListRecords<Device>(DeviceList(list))) {
         if (i >= table.size()) break;
         Stamps& st = table[i++];
-        if (!d.model) {
+        EvaluatedModel* model = ModelOf(d);
+        if (!model) {
             st.tempFactor = 1.0;
             st.isLinear = 1;
-            st.tc1 = st.tc2 = 0.0;
             continue;
         }
-        const double dt = ModelTemperatureDelta(*d.model, slots, t);
-        st.tc1 = Value(*d.model, slots.tc1);
-        st.tc2 = Value(*d.model, slots.tc2);
-        st.tempFactor = 1.0 + st.tc1 * dt + st.tc2 * dt * dt;
-        st.isLinear = IsLinearModel(*d.model);
+        const double dt = ModelTemperatureDelta(*model, slots, t);
+        const double tc1 = Value(*model, slots.tc1), tc2 = Value(*model, slots.tc2);
+        st.tempFactor = 1.0 + tc1 * dt + tc2 * dt * dt;
+        st.isLinear = IsLinearModel(*model);
     }
 }
 

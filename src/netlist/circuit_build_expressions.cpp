@@ -170,7 +170,7 @@ int CompileAll()
         if (int rc = CompileValueDevice(r, r.extras ? &r.extras->acExpression : nullptr, r.value, r.nominal, true))
             return rc;
     for (auto& c : ListRecords<CapacitorDevice>(DeviceList(kCapacitorDeviceList)))
-        if (int rc = CompileValueDevice(c, &c.acExpression, c.value, c.nominal)) return rc;
+        if (int rc = CompileValueDevice(c, c.extras ? &c.extras->acExpression : nullptr, c.value, c.nominal)) return rc;
     for (auto& l : ListRecords<InductorDevice>(DeviceList(kInductorDeviceList)))
         if (int rc = CompileValueDevice(l, &l.acExpression, l.value, l.nominal)) return rc;
     for (auto& s : ListRecords<SampleHoldDevice>(DeviceList(kSampleHoldDeviceList)))

@@ -7,10 +7,12 @@
 
 namespace kq5 {
 
+// Eight bytes: every resistor and capacitor of a large circuit keeps one in its solver table.
 struct StampRange {
-    std::int32_t first = 0;  // pool index of the first reserved element
-    std::int32_t count = 0;  // elements reserved
-    bool reserved = false;   // the set-up pass has recorded the stretch
+    std::int32_t first = 0;         // pool index of the first reserved element
+    std::uint32_t count : 31 = 0;   // elements reserved
+    std::uint32_t reserved : 1 = 0; // the set-up pass has recorded the stretch
 };
+static_assert(sizeof(StampRange) == 8);
 
 }  // namespace kq5

@@ -138,7 +138,7 @@ int ParseInitialConditions(std::string_view line, int mode, int scope)
                 if (status != 0) return status;
                 // A capacitor's IC holds its voltage whatever the value, 0 included.
                 for (const CapacitorDevice& capacitor : ListRecords<CapacitorDevice>(DeviceList(kCapacitorDeviceList)))
-                    if (capacitor.initialConditionGiven)
+                    if (capacitor.InitialConditionGiven())
                         if ((status = AddCapacitorInitialCondition(capacitor.nodeA, capacitor.nodeB,
                                                                    capacitor.initialCondition)) != 0)
                             return status;

@@ -117,12 +117,23 @@ int TranslatePassive(SchematicItem* component, int typeCode)
     if (typeCode == kComponentCapacitor) {
         CapacitorDevice* c = AppendCapacitorDevice(1.0, a, b);
         if (!c) return kMsgAlreadyReported;
-        if (hasModel && !(c->model = PartModel(component))) return kMsgAlreadyReported;
+        // The extras are made only for a capacitor that has one of them.
+        CapacitorExtras extras;
+        if (hasModel && !(extras.model = PartModel(component))) return kMsgAlreadyReported;
         if (RegisterPartInstance(c, typeCode, component))
             return kMsgAlreadyReported;
-        if (int rc = TakeValue(component, text, c->valueExpression, c->acExpression, end)) return rc;
-        return ParseValueSuffix(component, text, end, "IC", c->initialCondition, c->initialConditionGiven, nullptr,
-                                nullptr);
+        int rc = TakeValue(component, text, c->valueExpression, extras.acExpression, end);
+        if (rc == 0)
+            rc = ParseValueSuffix(component, text, end, "IC", c->initialCondition, extras.initialConditionGiven, nullptr,
+                                  nullptr);
+        if (extras.model || extras.initialConditionGiven || !extras.acExpression.Empty()) {
+            try {
+                c->Extras() = std::move(extras);
+            } catch (const std::bad_alloc&) {
+                return FlagCircuitBuildOutOfMemory();
+            }
+        }
+        return rc;
     }
     auto* l = AppendDevice<InductorDevice>(kInductorDeviceList, kKindInductor);
     if (!l) return kMsgAlreadyReported;

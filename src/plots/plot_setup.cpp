@@ -9,6 +9,7 @@
 
 #include "plots/dsp_pass.h"
 #include "analog/ac_run.h"
+#include "analog/batch_run.h"
 #include "core/analysis_state.h"
 #include "analog/dc_sweep_run.h"
 #include "netlist/numeric_helpers.h"
@@ -30,6 +31,7 @@
 #include "results/plot_view_settings.h"
 #include "plots/user_waveform.h"
 #include "plots/probe_mode.h"
+#include "plots/plot_view.h"
 #include "plots/plot_window_services.h"
 #include "results/waveform_store.h"
 #include "analog/waveform_runs.h"
@@ -655,6 +657,27 @@ bool HasFftCurveInAC(WindowRecord* window)
     return false;
 }
 
+namespace {
+
+// A batch run that draws nothing reads its stored points only to print them (and for the few
+// curves CurvePointsReadLater names): unless a transform, a window of performance functions or
+// 3-D plots, or a Monte Carlo window reads the analysis's curves after the run.
+bool OnlyPrintedPointsRead(WindowRecord* window)
+{
+    PlotRecord* plot = PlotOf(window);
+    if (!plot || window->kind != kWindowAnalysis || BatchRun().flags == 0 || PlotsDrawnOnScreen()) return false;
+    for (int i = 0; i < plot->curveCount; ++i) {
+        const CurveRecord& c = *plot->curves[static_cast<std::size_t>(i)];
+        if (UsesFft(c.xExpression) || UsesFft(c.yExpression) || IsDspCurve(c)) return false;
+    }
+    for (const auto& record : WindowRecords().records)
+        if (record->kind == kWindowPerformance || record->kind == kWindow3D || record->kind == kWindowMonteCarlo)
+            return false;
+    return true;
+}
+
+}  // namespace
+
 int SetupPlotsForRun(WindowRecord* window, bool makeStore)
 {
     const int kind = Analysis().analysisKind;
@@ -737,7 +760,7 @@ int SetupPlotsForRun(WindowRecord* window, bool makeStore)
     if (const auto& monteCarlo = PlotWindowServices().setMonteCarloRunCount) monteCarlo(window);
     plot->builtCurveCount = plot->curveCount;
     if (makeStore && !RunControl().failureReported) {
-        if (CreateWaveformStore(window) != 0) return kMsgAlreadyReported;
+        if (CreateWaveformStore(window, OnlyPrintedPointsRead(window)) != 0) return kMsgAlreadyReported;
         if (CheckDspPointCount() != 0) return kMsgAlreadyReported;
     }
 

@@ -206,10 +206,14 @@ struct WaveformStoreFile;
 // How an analysis window's store keeps a slot. A digital state holds over many points, so its
 // slot keeps the stretches of equal values instead of a column of every page; the X of a
 // digital curve that is the analysis's own sweep keeps only the points where it differs from
-// slot 0.
+// slot 0. A slot whose values nothing reads once they are past (a batch run that neither draws
+// nor prints the curve) keeps only its last few points, enough for a run's first point to be
+// placed at the start time.
 inline constexpr std::uint8_t kSlotPaged = 0;
 inline constexpr std::uint8_t kSlotChanges = 1;
 inline constexpr std::uint8_t kSlotFollowsSweep = 2;
+inline constexpr std::uint8_t kSlotRecent = 3;
+inline constexpr std::int32_t kRecentSlotPoints = 4;
 
 struct WaveformSlotValues {
     std::uint8_t kind = kSlotPaged;
@@ -221,7 +225,8 @@ struct WaveformSlotValues {
     std::vector<double> values;
     std::vector<std::uint8_t> codes;
     std::vector<double> palette;
-    std::int32_t count = 0;            // changes: points written
+    std::int32_t count = 0;            // changes, recent: points written
+    // recent: `values` holds the last kRecentSlotPoints points, point p at p % kRecentSlotPoints
     double lastValue = 0.0;            // changes: values.back(), at hand without a trip to the list
     std::size_t cursor = 0;            // changes: the stretch read last
 };

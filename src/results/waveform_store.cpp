@@ -11,6 +11,7 @@
 #include <set>
 
 #include "core/analysis_state.h"
+#include "core/expr_symbols.h"
 #include "results/run_state.h"
 #include "core/error_context.h"
 #include "ui/window_record.h"
@@ -180,6 +181,27 @@ void WriteChanges(WaveformSlotValues& list, std::int32_t point, double value)
     }
     list.cursor = 0;
     list.lastValue = list.values.back();
+}
+
+double ReadRecent(const WaveformSlotValues& list, std::int32_t point)
+{
+    if (point >= list.count || point < list.count - kRecentSlotPoints || list.values.empty()) return 0.0;
+    return list.values[static_cast<std::size_t>(point % kRecentSlotPoints)];
+}
+
+// Keeps the point when it is among the last ones; older points are let go.
+void WriteRecent(WaveformSlotValues& list, std::int32_t point, double value)
+{
+    if (list.values.empty()) list.values.assign(kRecentSlotPoints, 0.0);
+    if (point >= list.count) {
+        // Points skipped over read 0.0, as unwritten cells of a page do.
+        for (std::int32_t p = std::max(list.count, point - kRecentSlotPoints + 1); p < point; ++p)
+            list.values[static_cast<std::size_t>(p % kRecentSlotPoints)] = 0.0;
+        list.count = point + 1;
+    } else if (point < list.count - kRecentSlotPoints) {
+        return;
+    }
+    list.values[static_cast<std::size_t>(point % kRecentSlotPoints)] = value;
 }
 
 // Empties the change lists and the differing points, keeping how each slot is kept.
@@ -400,7 +422,14 @@ int PlannedRunCount(const PlannedRuns& plan)
     return runs > kMaxAnalysisRuns ? 0 : static_cast<int>(runs);
 }
 
-int CreateWaveformStore(PlotRecord& plot, int windowKind, int analysisKind, int maxRuns)
+bool CurvePointsReadLater(const CurveRecord& curve)
+{
+    return curve.printAxis[0].print || curve.printAxis[1].print || (curve.flags & kCurveUsesDifference) != 0 ||
+           ((curve.xExpression.dependencies | curve.yExpression.dependencies) & kDependsDifference) != 0 ||
+           !curve.imports.empty() || curve.dspWork || !curve.dspProgram.empty() || curve.crossDomain != 0;
+}
+
+int CreateWaveformStore(PlotRecord& plot, int windowKind, int analysisKind, int maxRuns, bool printedOnly)
 {
     WaveformStore& store = plot.store;
     FreeWaveformPages(store);
@@ -429,12 +458,16 @@ int CreateWaveformStore(PlotRecord& plot, int windowKind, int analysisKind, int 
             for (int j = 0; j < variables; ++j)
                 curve.storeSlots[static_cast<std::size_t>(j)] =
                     windowKind != kWindowPerformance && IsSweepVariable(curve, j, analysisKind) ? 0 : store.slotCount++;
-            if (windowKind != kWindowPerformance && curve.digital) {
+            const bool unread = printedOnly && windowKind == kWindowAnalysis && !CurvePointsReadLater(curve);
+            if (windowKind != kWindowPerformance && (curve.digital || unread)) {
                 store.slotValues.resize(static_cast<std::size_t>(store.slotCount));
-                if (curve.storeSlots[kWaveformX] > 0 && IsSweepVariable(curve, kWaveformX, analysisKind, true))
-                    store.slotValues[static_cast<std::size_t>(curve.storeSlots[kWaveformX])].kind = kSlotFollowsSweep;
-                if (curve.storeSlots[kWaveformY] > 0)
-                    store.slotValues[static_cast<std::size_t>(curve.storeSlots[kWaveformY])].kind = kSlotChanges;
+                const int xSlot = curve.storeSlots[kWaveformX], ySlot = curve.storeSlots[kWaveformY];
+                WaveformSlotValues* xs = xSlot > 0 ? &store.slotValues[static_cast<std::size_t>(xSlot)] : nullptr;
+                if (xs && curve.digital && IsSweepVariable(curve, kWaveformX, analysisKind, true))
+                    xs->kind = kSlotFollowsSweep;
+                else if (xs && unread)
+                    xs->kind = kSlotRecent;
+                if (ySlot > 0) store.slotValues[static_cast<std::size_t>(ySlot)].kind = unread ? kSlotRecent : kSlotChanges;
             }
             curve.runFirstIndex.clear();
             curve.runLastIndex.clear();
@@ -495,6 +528,7 @@ void SetWaveformValue(WaveformStore& store, int slot, std::int32_t point, double
     if (!store.slotValues.empty() && slot > 0 && slot < store.slotCount && point >= 0) {
         WaveformSlotValues& list = store.slotValues[static_cast<std::size_t>(slot)];
         if (list.kind == kSlotChanges) return WriteChanges(list, point, value);
+        if (list.kind == kSlotRecent) return WriteRecent(list, point, value);
         if (list.kind == kSlotFollowsSweep) {
             // Slot 0 of the point is written before the curve's own X.
             if (list.starts.empty() || list.starts.back() < point) {
@@ -574,6 +608,7 @@ double GetWaveformValue(WaveformStore& store, int slot, std::int32_t point)
     if (!store.slotValues.empty() && slot > 0 && slot < store.slotCount && point >= 0) {
         WaveformSlotValues& list = store.slotValues[static_cast<std::size_t>(slot)];
         if (list.kind == kSlotChanges) return ReadChanges(list, point);
+        if (list.kind == kSlotRecent) return ReadRecent(list, point);
         if (list.kind == kSlotFollowsSweep) {
             const std::size_t at = DifferingPoint(list, point);
             return at < list.starts.size() ? list.values[at] : GetWaveformValue(store, 0, point);

@@ -40,8 +40,13 @@ WaveformStoreHooks& StoreHooks();
 // Sets the plot's store up for a run: slots of the built curves (the analysis X in slot 0,
 // shared by the curves whose axis is the sweep variable of the analysis; one slot per further
 // variable; six per curve for a performance window), the curves' run arrays, the run records and
-// the resident buffers. 0, or 15002 when memory runs out (the store then has no buffers).
-int CreateWaveformStore(PlotRecord& plot, int windowKind, int analysisKind, int maxRuns);
+// the resident buffers. With printedOnly (a run that draws nothing and reads no stored point
+// after the run except to print it) an analysis window's curve whose points are not read later
+// keeps only its last points. 0, or 15002 when memory runs out (the store then has no buffers).
+int CreateWaveformStore(PlotRecord& plot, int windowKind, int analysisKind, int maxRuns, bool printedOnly = false);
+// Whether the curve's stored points are read once the run has passed them: printed, checked
+// for differences at the end of the run, or the input of a transform or an import.
+bool CurvePointsReadLater(const CurveRecord& curve);
 
 // Page 0 again, nothing handed out to the file (the page table and the file stay).
 void RewindWaveformStore(PlotRecord& plot);
@@ -100,8 +105,9 @@ inline bool CurvePointRepeatsLast(const WaveformStore& store, const CurveRecord&
     if (xSlot <= 0 || ySlot <= 0 || static_cast<std::size_t>(xSlot) >= slots || static_cast<std::size_t>(ySlot) >= slots)
         return false;
     const WaveformSlotValues& ys = store.slotValues[static_cast<std::size_t>(ySlot)];
-    if (ys.kind != kSlotChanges || ys.count != last + 1 || ys.starts.empty() ||
-        ys.lastValue != curve.currentValue[kWaveformY] || ys.starts.back() >= last)
+    // A state nobody reads back repeats whatever it holds.
+    if (ys.kind != kSlotRecent && (ys.kind != kSlotChanges || ys.count != last + 1 || ys.starts.empty() ||
+                                   ys.lastValue != curve.currentValue[kWaveformY] || ys.starts.back() >= last))
         return false;
     const WaveformSlotValues& xs = store.slotValues[static_cast<std::size_t>(xSlot)];
     return xs.kind == kSlotFollowsSweep && xs.starts.empty() && curve.imports.empty() && !curve.dspWork &&

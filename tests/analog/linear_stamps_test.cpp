@@ -114,7 +114,7 @@ TEST_F(LinearStampTest, TemperatureFactorsOfResistorsCapacitorsAndInductors)
     ResistorDevice* absolute = R(1, 0, 1.0);
     absolute->Extras().model = Model(kModelRes, {1, 0.01f, ng, ng, ng, 77.0f, ng, ng});
     CapacitorDevice* c = C(1, 0, 1e-6);
-    c->model = Model(kModelCap, {1, 0.1f, ng, 0.001f, ng, ng, ng, ng, ng});
+    c->Extras().model = Model(kModelCap, {1, 0.1f, ng, 0.001f, ng, ng, ng, ng, ng});
     C(1, 0, 1e-6);
     InductorDevice* l = L(1, 0, 1e-3);
     l->model = Model(kModelInd, {1, ng, ng, ng, 1e-4f, ng, ng, ng, ng});
@@ -138,7 +138,7 @@ TEST_F(LinearStampTest, CapacitorChargeFollowsItsVoltageCoefficients)
     V(1, 0, 2.0);
     CapacitorDevice* c = C(1, 0, 1e-6);
     const float ng = ParamNotGiven;
-    c->model = Model(kModelCap, {1, 0.1f, 0.01f, ng, ng, ng, ng, ng, ng});
+    c->Extras().model = Model(kModelCap, {1, 0.1f, 0.01f, ng, ng, ng, ng, ng, ng});
     ASSERT_GE(NumberDeviceRows(1), 1);
     PrepareLinearElementsAtTemperature(27.0);
     ASSERT_EQ(OperatingPoint(), 0);

@@ -111,7 +111,7 @@ TEST_F(RunLoopTest, WithoutOperatingPointCapacitorsStartFromTheirInitialConditio
     R(1, 2, 1e3);
     CapacitorDevice* c = C(2, 0, 1e-6);
     c->initialCondition = 1.0;
-    c->initialConditionGiven = 1;
+    c->Extras().initialConditionGiven = 1;
     AnalogSolver().useInitialConditions = 1;
     probe = [] { return X(2); };
     ASSERT_EQ(Transient(3e-3, 51, 0.0, false), 0);

@@ -73,7 +73,7 @@ TEST_F(PassiveTest, CapacitorAndInductorInitialConditions)
     EXPECT_EQ(c[0]->ordinal, 1);
     EXPECT_EQ(c[1]->ordinal, 2);
     // A given zero is given.
-    EXPECT_EQ(c[1]->initialConditionGiven, 1);
+    EXPECT_TRUE(c[1]->InitialConditionGiven());
     // ...and holds its capacitor at 0 V through the .IC table, beside the non-zero one.
     ASSERT_EQ(ParseInitialConditions({}, kInitialBuild, 0), 0);
     const InitialConditionTable& table = InitialConditions();

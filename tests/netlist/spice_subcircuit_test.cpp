@@ -304,7 +304,7 @@ TEST_F(SubcircuitTest, CapacitorInitialConditionOfZeroIsKept)
     auto* given = ListAppendAs<CapacitorDevice>(DeviceList(kCapacitorDeviceList), kKindCapacitor);
     given->nodeA = 3;
     given->initialCondition = 0.0;
-    given->initialConditionGiven = 1;
+    given->Extras().initialConditionGiven = 1;
     auto* notGiven = ListAppendAs<CapacitorDevice>(DeviceList(kCapacitorDeviceList), kKindCapacitor);
     notGiven->nodeA = 4;
     ASSERT_EQ(ParseInitialConditions({}, kInitialBuild, 0), 0);

@@ -81,6 +81,49 @@ TEST_F(WaveformStoreTest, SweepVariableSharesSlotZeroOnlyInItsOwnAnalysis)
     EXPECT_EQ(plot.store.fileName, kPerformanceStoreFileName);
 }
 
+// A batch run that draws nothing keeps every point of what it prints and of a curve checked for
+// differences after the run, and only the last points of the others: enough to place the run's
+// first point at its start time.
+TEST_F(WaveformStoreTest, APrintedOnlyStoreKeepsEveryPointOfWhatIsReadAfterTheRun)
+{
+    PlotRecord plot;
+    CurveRecord& printed = AddCurve(plot, 'T');
+    printed.printAxis[1].print = true;
+    CurveRecord& checked = AddCurve(plot, 'T');
+    checked.flags |= kCurveUsesDifference;
+    CurveRecord& unread = AddCurve(plot, 'T');
+    ASSERT_EQ(CreateWaveformStore(plot, kWindowAnalysis, 0, 1, true), 0);
+    EXPECT_EQ(plot.store.resident.size(), 3u * kWaveformPagePoints);  // the time, the printed and the checked
+    RewindWaveformStore(plot);
+    const int n = 3 * kWaveformPagePoints + 5;
+    auto store = [&](int from, int to) {
+        for (int i = from; i < to; ++i)
+            for (CurveRecord* c : {&printed, &checked, &unread}) {
+                ASSERT_EQ(AdvanceCurvePoint(plot.store, *c), 1);
+                StoreCurvePoint(plot.store, *c, i, i, 10.0 * i + (c == &unread ? 1.0 : 0.0), i);
+            }
+    };
+    store(0, 3);
+    // The run's first point moved to the start, as InterpolateRunStartPoint does.
+    WaveformStoreReplace(unread, 0, -5.0);
+    EXPECT_EQ(GetWaveformValue(plot.store, unread.storeSlots[1], 0), -5.0);
+    EXPECT_EQ(GetWaveformValue(plot.store, unread.storeSlots[1], 2), 21.0);
+    store(3, n);
+    for (int i = 0; i < n; ++i) {
+        ASSERT_EQ(GetWaveformValue(plot.store, 0, i), i);
+        ASSERT_EQ(GetWaveformValue(plot.store, printed.storeSlots[1], i), 10.0 * i);
+        ASSERT_EQ(GetWaveformValue(plot.store, checked.storeSlots[1], i), 10.0 * i);
+    }
+    for (int i = n - kRecentSlotPoints; i < n; ++i)
+        EXPECT_EQ(GetWaveformValue(plot.store, unread.storeSlots[1], i), 10.0 * i + 1.0);
+    EXPECT_EQ(GetWaveformValue(plot.store, unread.storeSlots[1], 0), 0.0);
+    EXPECT_EQ(unread.lastPointIndex, n - 1);
+
+    // Without the mark every curve keeps every point.
+    ASSERT_EQ(CreateWaveformStore(plot, kWindowAnalysis, 0, 1), 0);
+    EXPECT_EQ(plot.store.resident.size(), 4u * kWaveformPagePoints);
+}
+
 // A digital state holds over many points: its curve keeps the changes, and its X (the run's
 // time) reads slot 0, yet every point reads back what was stored, through pages on disk too.
 TEST_F(WaveformStoreTest, DigitalCurvesReadBackEveryPointFromTheirChanges)
