@@ -167,8 +167,9 @@ bool ElementArena::AddBlock(std::size_t count) noexcept
         blocks_.reserve(blocks_.size() + 1);
         blockSizes_.reserve(blockSizes_.size() + 1);
         values_.reserve(values_.size() + 1);
-        std::unique_ptr<ElementNode[]> block(new ElementNode[count]);
-        std::unique_ptr<MatrixElement[]> values(withValues_ ? new MatrixElement[count] : nullptr);
+        RawBlock<ElementNode> block(static_cast<ElementNode*>(::operator new(count * sizeof(ElementNode))));
+        RawBlock<MatrixElement> values(
+            withValues_ ? static_cast<MatrixElement*>(::operator new(count * sizeof(MatrixElement))) : nullptr);
         // A closed block counts only what it handed out.
         if (!blockSizes_.empty()) blockSizes_.back() = lastUsed_;
         blocks_.push_back(std::move(block));
@@ -205,8 +206,8 @@ ElementNode* ElementArena::Allocate() noexcept
         if (!AddBlock(grow)) return nullptr;
     }
     ++handedOut_;
-    ElementNode* e = &blocks_.back()[lastUsed_];
-    e->value = withValues_ ? &values_.back()[lastUsed_] : nullptr;
+    ElementNode* e = ::new (static_cast<void*>(&blocks_.back()[lastUsed_])) ElementNode();
+    if (withValues_) e->value = ::new (static_cast<void*>(&values_.back()[lastUsed_])) MatrixElement();
     ++lastUsed_;
     return e;
 }

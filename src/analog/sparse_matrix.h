@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <new>
 #include <unordered_map>
 #include <vector>
 
@@ -54,7 +55,8 @@ inline constexpr int kMinAllocatedSize = 6;
 
 // Owner of every element. Blocks are never moved or freed before the matrix dies, which is
 // what keeps element addresses stable; blocks grow with the matrix so that a large circuit's
-// elements lie close together in memory.
+// elements lie close together in memory. An element begins to live when it is handed out, so
+// the room a block keeps ahead of use is never touched.
 class ElementArena {
 public:
     // An arena made without values hands out elements whose value is null (fill-ins: most are
@@ -115,8 +117,15 @@ private:
         return block + 1 == blocks_.size() ? lastUsed_ : blockSizes_[block];
     }
 
-    std::vector<std::unique_ptr<ElementNode[]>> blocks_;
-    std::vector<std::unique_ptr<MatrixElement[]>> values_;  // one per block, alike in size
+    template <class T>
+    struct RawDelete {
+        void operator()(T* p) const noexcept { ::operator delete(static_cast<void*>(p)); }
+    };
+    template <class T>
+    using RawBlock = std::unique_ptr<T[], RawDelete<T>>;
+
+    std::vector<RawBlock<ElementNode>> blocks_;
+    std::vector<RawBlock<MatrixElement>> values_;  // one per block, alike in size
     std::vector<std::size_t> blockSizes_;  // the last block's capacity, the others' use
     std::size_t lastUsed_ = 0;  // elements handed out from the last block
     std::size_t handedOut_ = 0;
