@@ -232,7 +232,6 @@ void FinishFactor(SparseMatrix& m)
 }
 
 int BuildFactorPlan(SparseMatrix& m);
-void CopyFactorsFromElements(SparseMatrix& m);
 
 // The solve walks U by rows; its factors are copied into that order once per factorisation.
 void CopyUpperValues(FactorPlan& plan, bool complex)
@@ -274,7 +273,6 @@ bool FactorsWithinClampBounds(const SparseMatrix& m)
 int FinishOrdering(SparseMatrix& m, bool startValuesKept)
 {
     if (const int error = BuildFactorPlan(m)) return error;
-    CopyFactorsFromElements(m);
     try {
         CopyUpperValues(m.plan, m.complex);
     } catch (const std::bad_alloc&) {
@@ -287,14 +285,19 @@ int FinishOrdering(SparseMatrix& m, bool startValuesKept)
     return 0;
 }
 
-// The compact column form of the ordered structure. Entries of a column are in row order, so
-// the U part of column j precedes its diagonal and the L part follows it.
+// The compact column form of the ordered structure, with the factors the ordering left in the
+// elements. Entries of a column are in row order, so the U part of column j precedes its
+// diagonal and the L part follows it. Once the rows and factors are copied the fill-ins'
+// elements are given back (the plan holds them) before the rest of the plan is made: a circuit
+// whose factors are mostly fill-in never holds both.
 int BuildFactorPlan(SparseMatrix& m)
 {
     FactorPlan& plan = m.plan;
     plan.valid = false;
     plan.loadedValid = false;
     const int n = m.size;
+    const bool complex = m.complex;
+    std::size_t entries = 0;
     try {
         // Every element made is linked into its column: the arenas give the count, and the
         // columns are walked once.
@@ -304,7 +307,12 @@ int BuildFactorPlan(SparseMatrix& m)
         plan.rowIndex.clear();
         plan.rowIndex.reserve(made);
         plan.element.clear();
-        plan.element.reserve(made);
+        plan.value.clear();
+        plan.value.reserve(made);
+        if (complex) {
+            plan.complexValue.clear();
+            plan.complexValue.reserve(2 * made);
+        }
         plan.upperStart.assign(Ix(n) + 2, 0);
         plan.updateTarget.clear();
         plan.updateStep.clear();
@@ -315,17 +323,42 @@ int BuildFactorPlan(SparseMatrix& m)
             plan.colStart[Ix(j)] = q;
             for (ElementNode* e = m.firstInCol[Ix(j)]; e; e = e->nextInCol, ++q) {
                 plan.rowIndex.push_back(e->row);
-                plan.element.push_back(e->value);
+                if (complex) {
+                    plan.complexValue.push_back(e->real);
+                    plan.complexValue.push_back(e->imag);
+                } else {
+                    plan.value.push_back(e->real);
+                }
                 if (e->row == j) plan.diagPos[Ix(j)] = q;
                 if (e->row < j) ++plan.upperStart[Ix(e->row) + 1];
             }
         }
         plan.colStart[Ix(n) + 1] = q;
-        const std::size_t entries = Ix(q);
-        plan.pivotUpdate.assign(entries, -1);
-        plan.value.resize(entries);
-        if (m.complex) plan.complexValue.resize(2 * entries);
+        entries = Ix(q);
+        if (complex) plan.value.resize(entries);
+    } catch (const std::bad_alloc&) {
+        plan = FactorPlan();
+        return m.error = kMatrixNoMemory;
+    }
+    plan.size = n;
+    DropFillinElements(m);
 
+    try {
+        // What each entry is loaded from, walking the columns again: the elements left in them
+        // are the callers', and the fill-ins no caller was given read as zero.
+        plan.element.resize(entries);
+        for (int j = 1; j <= n; ++j) {
+            const ElementNode* e = m.firstInCol[Ix(j)];
+            for (std::int32_t q = plan.colStart[Ix(j)]; q < plan.colStart[Ix(j) + 1]; ++q) {
+                MatrixElement* value = &m.fillinZero;
+                if (e && e->row == plan.rowIndex[Ix(q)]) {
+                    if (e->value) value = e->value;
+                    e = e->nextInCol;
+                }
+                plan.element[Ix(q)] = value;
+            }
+        }
+        plan.pivotUpdate.assign(entries, -1);
         for (int j = 1; j <= n; ++j) {
             for (std::int32_t e = plan.colStart[Ix(j)]; e < plan.diagPos[Ix(j)]; ++e) {
                 // Column k's L part is in ascending row order: row j is found by bisection.
@@ -355,30 +388,13 @@ int BuildFactorPlan(SparseMatrix& m)
         }
     } catch (const std::bad_alloc&) {
         plan = FactorPlan();
+        // Without the plan the fill-ins given back are gone: the next factorisation makes
+        // again those its order needs.
+        ReleaseFillins(m);
         return m.error = kMatrixNoMemory;
     }
-    plan.size = n;
     plan.valid = true;
     return 0;
-}
-
-// After an ordering the factors are in the elements; the solve reads them from the plan,
-// whose entries follow the columns.
-void CopyFactorsFromElements(SparseMatrix& m)
-{
-    FactorPlan& plan = m.plan;
-    const bool complex = m.complex;
-    std::size_t q = 0;
-    for (int j = 1; j <= plan.size; ++j) {
-        for (const ElementNode* e = m.firstInCol[Ix(j)]; e; e = e->nextInCol, ++q) {
-            if (complex) {
-                plan.complexValue[2 * q] = e->real;
-                plan.complexValue[2 * q + 1] = e->imag;
-            } else {
-                plan.value[q] = e->real;
-            }
-        }
-    }
 }
 
 bool SameBits(double a, double b)
@@ -727,6 +743,7 @@ int MatrixOrderAndFactor(SparseMatrix* matrix, std::span<const double> rhs, doub
     m.error = 0;
     if (relThreshold > 0.0 && relThreshold <= 1.0) m.relThreshold = relThreshold;
     if (absThreshold >= 0.0) m.absThreshold = absThreshold;
+    if (!RestoreFillinElements(m)) return m.error;
     if (!m.rowsLinked) LinkRows(m);
     TrimFrame(m);
     if (!m.workVectorsAllocated && !CreateWorkVectors(m)) return m.error;
@@ -895,17 +912,21 @@ void PartitionColumns(SparseMatrix* matrix, int mode)
         // The plan holds the same structure in arrays, each column in ascending row order.
         const std::int32_t* colStart = plan.colStart.data();
         const std::int32_t* rowIndex = plan.rowIndex.data();
-        for (int k = 1; k <= m.size; ++k)
-            below[k] = m.diag[Ix(k)] ? colStart[k + 1] - plan.diagPos[Ix(k)] - 1 : 0;
+        // Every column of a plan has its pivot.
+        for (int k = 1; k <= m.size; ++k) below[k] = colStart[k + 1] - plan.diagPos[Ix(k)] - 1;
         for (int step = 1; step <= m.size; ++step) {
             std::int64_t multipliers = 0, operations = 0;
             for (std::int32_t q = colStart[step]; q < colStart[step + 1] && rowIndex[q] < step; ++q) {
-                if (!m.diag[Ix(rowIndex[q])]) continue;
                 ++multipliers;
                 operations += below[rowIndex[q]];
             }
             choose(step, colStart[step + 1] - colStart[step], multipliers, operations);
         }
+        return;
+    }
+    if (!RestoreFillinElements(m)) {
+        std::fill(m.realDirect.begin(), m.realDirect.end(), 0);
+        std::fill(m.complexDirect.begin(), m.complexDirect.end(), 0);
         return;
     }
     for (int k = 1; k <= m.size; ++k) {

@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <type_traits>
 
+#include "analog/sparse_ordering.h"
+
 namespace kq5 {
 
 namespace {
@@ -165,8 +167,9 @@ bool ElementArena::AddBlock(std::size_t count) noexcept
         blocks_.reserve(blocks_.size() + 1);
         blockSizes_.reserve(blockSizes_.size() + 1);
         values_.reserve(values_.size() + 1);
-        std::unique_ptr<ElementNode[]> block(new ElementNode[count]);
-        std::unique_ptr<MatrixElement[]> values(new MatrixElement[count]);
+        RawBlock<ElementNode> block(static_cast<ElementNode*>(::operator new(count * sizeof(ElementNode))));
+        RawBlock<MatrixElement> values(
+            withValues_ ? static_cast<MatrixElement*>(::operator new(count * sizeof(MatrixElement))) : nullptr);
         // A closed block counts only what it handed out.
         if (!blockSizes_.empty()) blockSizes_.back() = lastUsed_;
         blocks_.push_back(std::move(block));
@@ -203,8 +206,9 @@ ElementNode* ElementArena::Allocate() noexcept
         if (!AddBlock(grow)) return nullptr;
     }
     ++handedOut_;
-    ElementNode* e = &blocks_.back()[lastUsed_];
-    e->value = &values_.back()[lastUsed_++];
+    ElementNode* e = ::new (static_cast<void*>(&blocks_.back()[lastUsed_])) ElementNode();
+    if (withValues_) e->value = ::new (static_cast<void*>(&values_.back()[lastUsed_])) MatrixElement();
+    ++lastUsed_;
     return e;
 }
 
@@ -422,21 +426,33 @@ bool CreateOrderingVectors(SparseMatrix& m)
 
 namespace {
 
-// An existing element handed to a caller: a fill-in no caller had is loaded from now on. Null
-// when memory ran out.
+// The plan's entry at internal (row, col), or -1 when it has none.
+std::int32_t PlanEntry(const FactorPlan& plan, int row, int col)
+{
+    if (!plan.valid || col < 1 || col > plan.size) return -1;
+    const std::int32_t* rows = plan.rowIndex.data();
+    const std::int32_t* end = rows + plan.colStart[static_cast<std::size_t>(col) + 1];
+    const std::int32_t* r = std::lower_bound(rows + plan.colStart[static_cast<std::size_t>(col)], end, row);
+    return r != end && *r == row ? static_cast<std::int32_t>(r - rows) : -1;
+}
+
+// An existing element handed to a caller: a fill-in no caller had gets its value and is loaded
+// from now on. Null when memory ran out.
 ElementNode* HandOut(SparseMatrix& m, ElementNode* e)
 {
-    if (m.fillinCount > 0 && m.fillinArena.Owns(e) &&
-        std::find(m.handedOutFillins.begin(), m.handedOutFillins.end(), e) == m.handedOutFillins.end()) {
-        try {
-            m.handedOutFillins.push_back(e);
-        } catch (const std::bad_alloc&) {
-            m.error = kMatrixNoMemory;
-            return nullptr;
-        }
-        // Loads reach it from now on: the kept loaded values do not cover it.
-        m.plan.loadedValid = false;
+    if (e->value) return e;
+    try {
+        m.handedOutFillins.reserve(m.handedOutFillins.size() + 1);
+        e->value = &m.handedOutValues.emplace_back();
+        m.handedOutFillins.push_back(e);
+    } catch (const std::bad_alloc&) {
+        m.error = kMatrixNoMemory;
+        return nullptr;
     }
+    // The factors read its value from now on (it was zero, and still is).
+    if (const std::int32_t q = PlanEntry(m.plan, e->row, e->col); q >= 0) m.plan.element[static_cast<std::size_t>(q)] = e->value;
+    // Loads reach it from now on: the kept loaded values do not cover it.
+    m.plan.loadedValid = false;
     return e;
 }
 
@@ -461,7 +477,15 @@ ElementNode* FindLinkedNode(const SparseMatrix& m, int row, int column)
 ElementNode* FindOrMakeNode(SparseMatrix& m, int row, int column)
 {
     if (row == column) {
-        if (ElementNode* d = m.diag[static_cast<std::size_t>(row)]) return d;
+        if (ElementNode* d = m.diag[static_cast<std::size_t>(row)]) return HandOut(m, d);
+    }
+    if (m.fillinsInPlanOnly) {
+        // A place only a fill-in holds: it is handed out, as it was before its element was
+        // given back.
+        const std::int32_t q = PlanEntry(m.plan, row, column);
+        if (q >= 0 && m.plan.element[static_cast<std::size_t>(q)] == &m.fillinZero &&
+            !sparse_internal::RestoreFillinElements(m))
+            return nullptr;
     }
     ElementNode** above = &m.firstInCol[static_cast<std::size_t>(column)];
     if (m.rowsLinked) {
@@ -502,9 +526,7 @@ MatrixElement* MatrixFindElement(SparseMatrix* matrix, int row, int column)
     // Finished columns may be out of row order until an ordering ends: walk the whole column.
     for (ElementNode* e = m.firstInCol[static_cast<std::size_t>(c)]; e; e = e->nextInCol) {
         if (e->row != r) continue;
-        const bool loaded = !m.fillinArena.Owns(e) || std::find(m.handedOutFillins.begin(),
-                                                                m.handedOutFillins.end(), e) != m.handedOutFillins.end();
-        return loaded ? e->value : nullptr;
+        return e->value;  // null for a fill-in no caller was given
     }
     return nullptr;
 }

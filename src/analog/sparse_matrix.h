@@ -12,7 +12,9 @@
 // their elements once during set-up and add into them directly on every load.
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <new>
 #include <unordered_map>
 #include <vector>
 
@@ -53,9 +55,14 @@ inline constexpr int kMinAllocatedSize = 6;
 
 // Owner of every element. Blocks are never moved or freed before the matrix dies, which is
 // what keeps element addresses stable; blocks grow with the matrix so that a large circuit's
-// elements lie close together in memory.
+// elements lie close together in memory. An element begins to live when it is handed out, so
+// the room a block keeps ahead of use is never touched.
 class ElementArena {
 public:
+    // An arena made without values hands out elements whose value is null (fill-ins: most are
+    // never loaded, and their value is given only when a caller asks for one).
+    explicit ElementArena(bool withValues = true) noexcept : withValues_(withValues) {}
+
     // A zeroed element with its zeroed value, or null when the heap is exhausted.
     ElementNode* Allocate() noexcept;
     // Makes sure the next count elements come from one block (a hint for locality).
@@ -110,11 +117,19 @@ private:
         return block + 1 == blocks_.size() ? lastUsed_ : blockSizes_[block];
     }
 
-    std::vector<std::unique_ptr<ElementNode[]>> blocks_;
-    std::vector<std::unique_ptr<MatrixElement[]>> values_;  // one per block, alike in size
+    template <class T>
+    struct RawDelete {
+        void operator()(T* p) const noexcept { ::operator delete(static_cast<void*>(p)); }
+    };
+    template <class T>
+    using RawBlock = std::unique_ptr<T[], RawDelete<T>>;
+
+    std::vector<RawBlock<ElementNode>> blocks_;
+    std::vector<RawBlock<MatrixElement>> values_;  // one per block, alike in size
     std::vector<std::size_t> blockSizes_;  // the last block's capacity, the others' use
     std::size_t lastUsed_ = 0;  // elements handed out from the last block
     std::size_t handedOut_ = 0;
+    bool withValues_ = true;
 };
 
 // The factors in compact column form, built after each ordering from the linked structure.
@@ -259,11 +274,17 @@ struct SparseMatrix {
     std::int32_t size = 0;         // internal rows in use
     MatrixElement trash;           // every stamp into row or column 0 lands here
     ElementArena arena;            // the elements asked for by callers
-    // Fill-ins live apart: only callers write values, so the value of a fill-in no caller was
-    // given stays zero, and a clear of a large factored circuit is not dominated by them. A
-    // fill-in handed to a caller later is loaded like an element.
-    ElementArena fillinArena;
+    // Fill-ins live apart: only callers write values, so a fill-in no caller was given has no
+    // value of its own (it reads as zero), and a clear of a large factored circuit is not
+    // dominated by them. A fill-in handed to a caller later gets a value and is loaded like an
+    // element.
+    ElementArena fillinArena{false};
     std::vector<ElementNode*> handedOutFillins;
+    std::deque<MatrixElement> handedOutValues;  // the values of those fill-ins
+    // The fill-ins' elements were given back: the plan alone holds them (its entries reading
+    // fillinZero), and they are made again before anything needs them.
+    bool fillinsInPlanOnly = false;
+    MatrixElement fillinZero;  // never written: what the factors read for a fill-in without a value
     FactorPlan plan;
     // Real values a caller loaded once and asked to keep (the part of the equations that does
     // not change between loads): those of the elements in arena order, then those of the

@@ -741,15 +741,69 @@ void EndOrdering(SparseMatrix& m)
     LinkLinesSorted(m);
 }
 
+namespace {
+
+// Gives back every fill-in's element while no caller holds one (the fill-ins are then the
+// elements without a value); the lists still need linking.
+void FreeFillinElements(SparseMatrix& m)
+{
+    for (int k = 1; k <= m.size; ++k)
+        if (m.diag[Ix(k)] && !m.diag[Ix(k)]->value) m.diag[Ix(k)] = nullptr;
+    m.fillinArena = ElementArena(false);
+}
+
+}  // namespace
+
 void ReleaseFillins(SparseMatrix& m)
 {
+    if (m.fillinsInPlanOnly) {
+        // Already out of the lists, and no diagonal points at one.
+        m.fillinsInPlanOnly = false;
+        m.elementCount -= m.fillinCount;
+        m.fillinCount = 0;
+        return;
+    }
     if (m.fillinArena.Count() == 0 || !m.handedOutFillins.empty() || !m.rowsLinked) return;
-    for (int k = 1; k <= m.size; ++k)
-        if (m.diag[Ix(k)] && m.fillinArena.Owns(m.diag[Ix(k)])) m.diag[Ix(k)] = nullptr;
+    FreeFillinElements(m);
     m.elementCount -= m.fillinCount;
     m.fillinCount = 0;
-    m.fillinArena = ElementArena{};
     LinkLinesSorted(m);
+}
+
+void DropFillinElements(SparseMatrix& m)
+{
+    if (m.fillinArena.Count() == 0 || !m.handedOutFillins.empty() || !m.rowsLinked || m.fillinsInPlanOnly) return;
+    FreeFillinElements(m);
+    m.fillinsInPlanOnly = true;
+    LinkLinesSorted(m);
+}
+
+bool RestoreFillinElements(SparseMatrix& m)
+{
+    if (!m.fillinsInPlanOnly) return true;
+    const FactorPlan& plan = m.plan;
+    const MatrixElement* zero = &m.fillinZero;
+    m.fillinArena.Reserve(Ix(m.fillinCount));
+    for (int j = 1; j <= plan.size; ++j) {
+        for (std::int32_t q = plan.colStart[Ix(j)]; q < plan.colStart[Ix(j) + 1]; ++q) {
+            if (plan.element[Ix(q)] != zero) continue;
+            ElementNode* e = m.fillinArena.Allocate();
+            if (!e) {
+                // Without room for them the next ordering makes again the fill-ins it needs.
+                FreeFillinElements(m);
+                LinkLinesSorted(m);
+                ReleaseFillins(m);
+                m.error = kMatrixNoMemory;
+                return false;
+            }
+            e->row = plan.rowIndex[Ix(q)];
+            e->col = j;
+            if (e->row == j) m.diag[Ix(j)] = e;
+        }
+    }
+    m.fillinsInPlanOnly = false;
+    LinkLinesSorted(m);
+    return true;
 }
 
 bool FactorPivotsPassThreshold(const SparseMatrix& m)

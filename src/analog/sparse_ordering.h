@@ -68,6 +68,15 @@ void EndOrdering(SparseMatrix& m);
 // Does nothing when a caller holds a fill-in (loads reach it like an element).
 void ReleaseFillins(SparseMatrix& m);
 
+// Right after a plan is made from an ordering: gives back the fill-ins' elements, which the
+// plan holds, when no caller was given one. The lists then hold the callers' elements alone,
+// sorted, until RestoreFillinElements makes the fill-ins again from the plan: every ordering
+// and every lookup of a fill-in's place does so first, and finds the structure it would have
+// found had they been kept.
+void DropFillinElements(SparseMatrix& m);
+// False (15002) when memory ran out; the fill-ins are then released (see ReleaseFillins).
+bool RestoreFillinElements(SparseMatrix& m);
+
 // True when every pivot of the present factors passes the relative threshold against the
 // entries below it in its column, as a new ordering would have chosen it.
 bool FactorPivotsPassThreshold(const SparseMatrix& m);

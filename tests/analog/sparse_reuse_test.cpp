@@ -2,7 +2,10 @@
 // elements, and the lists after orderings that exchange many rows and columns.
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <tuple>
 
+#include "analog/sparse_ordering.h"
 #include "sparse_test_support.h"
 
 namespace kq5 {
@@ -99,57 +102,86 @@ TEST(SparseReuse, ModeChangeRefactorsTheSameValues)
     }
 }
 
-// A device set up after the ordering may be handed an element that is a fill-in: it is loaded
-// like any element, every clear zeroes it, and a change in it is seen by the reuse check.
+// The external position of a fill-in of the factors (on the diagonal when asked), or (0, 0).
+// The fill-ins' elements were given back; they are made again when a caller asks for a place.
+std::pair<int, int> FillinPosition(const SparseMatrix& m, bool diagonal)
+{
+    const FactorPlan& plan = m.plan;
+    for (int c = 1; c <= plan.size; ++c)
+        for (std::int32_t q = plan.colStart[static_cast<std::size_t>(c)]; q < plan.colStart[static_cast<std::size_t>(c) + 1]; ++q) {
+            const int r = plan.rowIndex[static_cast<std::size_t>(q)];
+            if (plan.element[static_cast<std::size_t>(q)] == &m.fillinZero && (!diagonal || r == c))
+                return {m.intToExtRow[static_cast<std::size_t>(r)], m.intToExtCol[static_cast<std::size_t>(c)]};
+        }
+    return {0, 0};
+}
+
+// A device set up after the ordering may be handed an element that is a fill-in, off the
+// diagonal or on it: it is loaded like any element, every clear zeroes it, and a change in it
+// is seen by the reuse check.
 TEST(SparseReuse, FillinHandedOutAfterOrderingIsLoadedAndCleared)
 {
-    MnaBuilder builder(23);
-    MnaSystem s = builder.Build(30, 2, 1, 40, 5);
-    const auto values = builder.Values(s, false);
-    SparseRun run(s);
-    run.Load(values);
-    MatrixPreorder(run.matrix.get());
-    std::vector<Complex> x;
-    const auto b = builder.Rhs(s.unknowns, false);
-    ASSERT_EQ(run.FactorAndSolve(false, b, x), 0);
-    SparseMatrix& m = *run.matrix;
-    ASSERT_GT(m.fillinCount, 0);
+    for (const bool diagonal : {false, true}) {
+        SCOPED_TRACE(diagonal ? "diagonal" : "off the diagonal");
+        // The first system whose factors have such a fill-in.
+        std::unique_ptr<SparseRun> run;
+        MnaSystem s;
+        std::vector<Complex> values, b;
+        int row = 0, col = 0;
+        for (unsigned seed = 23; seed < 123 && row == 0; ++seed) {
+            MnaBuilder builder(seed);
+            s = builder.Build(30, 2, 1, 40, 5);
+            values = builder.Values(s, false);
+            run = std::make_unique<SparseRun>(s);
+            run->Load(values);
+            // Unordered beforehand, a source's branch gets its diagonal as a fill-in when the
+            // node it drives is eliminated.
+            if (!diagonal) MatrixPreorder(run->matrix.get());
+            std::vector<Complex> x;
+            b = builder.Rhs(s.unknowns, false);
+            ASSERT_EQ(run->FactorAndSolve(false, b, x), 0);
+            ASSERT_GT(run->matrix->fillinCount, 0);
+            std::tie(row, col) = FillinPosition(*run->matrix, diagonal);
+        }
+        ASSERT_NE(row, 0);
+        SparseMatrix& m = *run->matrix;
+        const int elements = m.elementCount;
+        // A diagonal is asked for after another fill-in was handed out, while the fill-ins'
+        // elements are all in place.
+        MatrixElementRef other;
+        if (diagonal) {
+            const auto [otherRow, otherCol] = FillinPosition(m, false);
+            ASSERT_NE(otherRow, 0);
+            ASSERT_EQ(MatrixReserveElement(&m, otherRow, otherCol, other), 0);
+        }
+        MatrixElementRef fillin;
+        ASSERT_EQ(MatrixReserveElement(&m, row, col, fillin), 0);
+        EXPECT_EQ(m.elementCount, elements);
+        EXPECT_FALSE(m.needsOrdering);
 
-    // The external position of some fill-in.
-    int row = 0, col = 0;
-    for (int c = 1; c <= m.size && row == 0; ++c)
-        for (ElementNode* e = m.firstInCol[static_cast<std::size_t>(c)]; e; e = e->nextInCol)
-            if (m.fillinArena.Owns(e)) {
-                row = m.intToExtRow[static_cast<std::size_t>(e->row)];
-                col = m.intToExtCol[static_cast<std::size_t>(e->col)];
-                break;
-            }
-    ASSERT_NE(row, 0);
-    const int elements = m.elementCount;
-    MatrixElementRef fillin;
-    ASSERT_EQ(MatrixReserveElement(&m, row, col, fillin), 0);
-    EXPECT_EQ(m.elementCount, elements);
-    EXPECT_FALSE(m.needsOrdering);
-
-    MnaSystem withFillin = s;
-    withFillin.positions.push_back({row, col});
-    withFillin.kinds.push_back(kFree);
-    for (double added : {0.0, 0.25, 0.25, 0.0, 0.5, 0.0}) {
-        auto loaded = values;
-        loaded.push_back(added);
-        run.Load(values);
-        fillin.Add(added);
-        ASSERT_EQ(run.FactorAndSolve(false, b, x), 0);
-        std::vector<Complex> reference;
-        ASSERT_TRUE(DenseSolve(DenseMatrix(withFillin, loaded), b, reference));
-        EXPECT_LT(RelativeDifference(x, reference), 1e-8) << "fill-in value " << added;
+        MnaSystem withFillin = s;
+        withFillin.positions.push_back({row, col});
+        withFillin.kinds.push_back(kFree);
+        for (double added : {0.0, 0.25, 0.25, 0.0, 0.5, 0.0}) {
+            auto loaded = values;
+            loaded.push_back(added);
+            run->Load(values);
+            fillin.Add(added);
+            std::vector<Complex> x;
+            ASSERT_EQ(run->FactorAndSolve(false, b, x), 0);
+            std::vector<Complex> reference;
+            ASSERT_TRUE(DenseSolve(DenseMatrix(withFillin, loaded), b, reference));
+            EXPECT_LT(RelativeDifference(x, reference), 1e-8) << "fill-in value " << added;
+        }
     }
 }
 
 // Every column list ascending by row and every row list by column, the fields matching the
-// list an element is in, each diagonal pointer at its diagonal.
-void ExpectOrderedLists(const SparseMatrix& m)
+// list an element is in, each diagonal pointer at its diagonal (the fill-ins made again from
+// the factors first).
+void ExpectOrderedLists(SparseMatrix& m)
 {
+    ASSERT_TRUE(sparse_internal::RestoreFillinElements(m));
     int inColumns = 0, inRows = 0;
     for (int i = 1; i <= m.size; ++i) {
         const std::size_t k = static_cast<std::size_t>(i);
