@@ -27,7 +27,8 @@ void EachWorkingValue(Visit&& visit)
     for (JfetDevice& j : ListRecords<JfetDevice>(DeviceList(kJfetDeviceList))) visit(j.values, j.quantities);
     for (GaasfetDevice& g : ListRecords<GaasfetDevice>(DeviceList(kGaasfetDeviceList))) visit(g.values, g.quantities);
     for (MosfetDevice& m : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) {
-        visit(m.values, m.mode, m.replay, m.quantities);
+        visit(m.values, m.mode, m.quantities);
+        if (m.low) visit(m.low->replay);
         if (m.bsim3) visit(m.bsim3->replay);
     }
 }

@@ -30,9 +30,8 @@ inline Frame FrameOf(double vgs, double vgd, double vds, double vbd, double vbs,
 MosfetTemperatureBlock::Level3Body Level3BodyTerms(const MosfetTemperatureBlock& tb, double lvbs);
 
 [[gnu::always_inline]] inline MosChannel Level3Channel(double vgs, double vgd, double vds, double vbd, double vbs,
-                                                       const MosfetDevice& d)
+                                                       const MosfetDevice& d, const MosfetTemperatureBlock& tb)
 {
-    const MosfetTemperatureBlock& tb = d.temperature;
     const MosfetLoadValues& iv = d.values;
     const auto [lvgs, lvbs, lvds] = mos_channel::FrameOf(vgs, vgd, vds, vbd, vbs, d);
     MosfetTemperatureBlock::Level3Body& body = tb.level3Body;

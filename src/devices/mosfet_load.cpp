@@ -229,9 +229,9 @@ struct GateCompanion {
 
 // The total gate capacitances from the Meyer halves (cgs, cgd, cgb: passed in, as the caller
 // has just made them or read them once) and the overlaps.
-void GateCapacitanceTotals(MosfetDevice& d, bool doubled, double cgs, double cgd, double cgb)
+void GateCapacitanceTotals(MosfetDevice& d, const MosfetTemperatureBlock& b, bool doubled, double cgs, double cgd,
+                           double cgb)
 {
-    const MosfetTemperatureBlock& b = d.temperature;
     MosfetLoadValues& v = d.values;
     if (doubled) {
         v.capgs = 2.0 * cgs + v.cgsov;
@@ -329,9 +329,9 @@ struct DepletionPowerPair {
 
 // The LEVEL 1 channel with the constants of the device's preparation.
 [[gnu::always_inline]] inline MosChannel Level1Channel(double vgs, double vgd, double vds, double vbd, double vbs,
-                                                       const MosfetDevice& d, double kelvin)
+                                                       const MosfetDevice& d, const MosfetTemperatureBlock& b,
+                                                       double kelvin)
 {
-    const MosfetTemperatureBlock& b = d.temperature;
     const double x = d.mode > 0.0 ? vbs : vbd;
     const double y = d.mode > 0.0 ? vgs : vgd;
     const double vdsm = vds * d.mode;
@@ -397,9 +397,9 @@ inline void AddStamps(const MosfetDevice& d, const double* g, const MatrixElemen
     e[31].Add(g[15]);
 }
 
-inline void AddRhsAndStamps(const MosLoadPass& p, const MosfetDevice& d, const MatrixElementRef* e)
+inline void AddRhsAndStamps(const MosLoadPass& p, const MosfetDevice& d, const MosfetReplay& r,
+                            const MatrixElementRef* e)
 {
-    const MosfetReplay& r = d.replay;
     p.rhs[d.internalGate] -= r.rhs[0];
     p.rhs[d.internalBulk] -= r.rhs[1];
     p.rhs[d.internalDrain] += r.rhs[2];
@@ -437,7 +437,7 @@ void AddSeriesStamps(const MosfetDevice& d, double grds, const MatrixElementRef*
 void WriteReport(MosfetDevice& d, const double* q, const double* iq, bool gateCurrents, double grds)
 {
     const MosfetLoadValues& v = d.values;
-    const double type = d.temperature.type;
+    const double type = d.low->temperature.type;
     const double cqgs = q ? iq[kQgs] : 0.0;
     const double cqgd = q ? iq[kQgd] : 0.0;
     const double cqgb = q ? iq[kQgb] : 0.0;
@@ -462,18 +462,20 @@ void WriteReport(MosfetDevice& d, const double* q, const double* iq, bool gateCu
 
 // A bypassed device whose last load was in this load pass's epoch: the same additions again
 // (its charges, currents and reported values are those that load left).
-void Replay(const MosLoadPass& p, const MosfetDevice& d, const SemiconductorStamps& entry)
+void Replay(const MosLoadPass& p, const MosfetDevice& d, const MosfetLevel123Block& low,
+            const SemiconductorStamps& entry)
 {
     const MatrixElementRef* e = p.pool + entry.stamps.first;
-    if (!d.temperature.seriesFree) AddSeriesStamps(d, std::min(d.temperature.rds, p.gmax), e);
-    AddRhsAndStamps(p, d, e);
+    if (!low.temperature.seriesFree) AddSeriesStamps(d, std::min(low.temperature.rds, p.gmax), e);
+    AddRhsAndStamps(p, d, low.replay, e);
 }
 
 void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
 {
     AnalogSolverState& s = p.s;
     MosfetLoadValues& v = d.values;
-    MosfetTemperatureBlock& b = d.temperature;
+    MosfetLevel123Block& low = *d.low;
+    MosfetTemperatureBlock& b = low.temperature;
     const double type = b.type;
     const int mode = p.mode;
     const bool predict = p.predict;
@@ -534,8 +536,8 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
                 std::fabs(delvgs) < rt * std::max(std::fabs(vgs), std::fabs(v.vgs0)) + vntol &&
                 std::fabs(delvds) < rt * std::max(std::fabs(vds), std::fabs(v.vds0)) + vntol &&
                 std::fabs(cdhat - v.cd) < rt * std::max(std::fabs(cdhat), std::fabs(v.cd)) + abstol) {
-                if (d.replay.epoch == p.epoch) {
-                    Replay(p, d, entry);
+                if (low.replay.epoch == p.epoch) {
+                    Replay(p, d, low, entry);
                     return;
                 }
                 bypassed = true;
@@ -545,7 +547,7 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
                 vds = v.vds0;
                 vgd = vgs - vds;
                 cdrain = d.mode * (v.cd + v.cbd);
-                if (p.timeSteps || p.doubledCaps) GateCapacitanceTotals(d, p.doubledCaps, b.cgs, b.cgd, b.cgb);
+                if (p.timeSteps || p.doubledCaps) GateCapacitanceTotals(d, b, p.doubledCaps, b.cgs, b.cgd, b.cgb);
             }
         }
         if (!bypassed) {
@@ -596,8 +598,8 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
         JunctionCurrent(vbs, v.isats, v.nvt, b.isatsOverNvt, p.gmin, cbs, gbs);
         JunctionCurrent(vbd, v.isatd, v.nvt, b.isatdOverNvt, p.gmin, cbd, gbd);
         d.mode = vds >= 0.0 ? 1.0 : -1.0;
-        const MosChannel ch = b.level == 1   ? Level1Channel(vgs, vgd, vds, vbd, vbs, d, p.kelvin)
-                              : b.level == 3 ? Level3Channel(vgs, vgd, vds, vbd, vbs, d)
+        const MosChannel ch = b.level == 1   ? Level1Channel(vgs, vgd, vds, vbd, vbs, d, b, p.kelvin)
+                              : b.level == 3 ? Level3Channel(vgs, vgd, vds, vbd, vbs, d, b)
                                              : EvaluateMosChannel(vgs, vgd, vds, vbd, vbs, d);
         cdrain = ch.cdrain;
         v.gm = ch.gm;
@@ -662,7 +664,7 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
             b.cgs = cgs;
             b.cgd = cgd;
             b.cgb = cgb;
-            GateCapacitanceTotals(d, p.doubledCaps, cgs, cgd, cgb);
+            GateCapacitanceTotals(d, b, p.doubledCaps, cgs, cgd, cgb);
             if (states) {
                 if (predicted) {
                     const double c1 = s.predictorScale, c2 = s.predictorRatio;
@@ -706,7 +708,7 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
     const double cdreq = d.mode >= 0.0 ? type * (cdrain - v.gds * vds - v.gm * vgs - v.gmbs * vbs)
                                        : -type * (cdrain + v.gds * vds - v.gm * vgd - v.gmbs * vbd);
     // Right-hand side and matrix, each value kept for a replay as it is added.
-    MosfetReplay& r = d.replay;
+    MosfetReplay& r = low.replay;
     r.epoch = p.firstPoint ? 0 : p.epoch;
     const auto rhs = [&](int k, int node, double value, double sign) {
         r.rhs[k] = value;
@@ -753,7 +755,7 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
 
 MosJunctionCharge MosJunctionChargeAt(const MosfetDevice& d, bool drainSide, double v)
 {
-    const MosfetTemperatureBlock& b = d.temperature;
+    const MosfetTemperatureBlock& b = d.low->temperature;
     const MosfetLoadValues& values = d.values;
     return drainSide ? JunctionCharge(b, values.cbd0, values.cbdsw0, b.f2d, b.f3d, b.f4d, v)
                      : JunctionCharge(b, values.cbs0, values.cbssw0, b.f2s, b.f3s, b.f4s, v);
@@ -761,12 +763,12 @@ MosJunctionCharge MosJunctionChargeAt(const MosfetDevice& d, bool drainSide, dou
 
 MosChannel EvaluateMosLevel1(double vgs, double vgd, double vds, double vbd, double vbs, const MosfetDevice& d)
 {
-    return Level1Channel(vgs, vgd, vds, vbd, vbs, d, Devices().runKelvin);
+    return Level1Channel(vgs, vgd, vds, vbd, vbs, d, d.low->temperature, Devices().runKelvin);
 }
 
 MosChannel EvaluateMosChannel(double vgs, double vgd, double vds, double vbd, double vbs, const MosfetDevice& d)
 {
-    switch (d.temperature.level) {
+    switch (d.low->temperature.level) {
     case 1: return EvaluateMosLevel1(vgs, vgd, vds, vbd, vbs, d);
     case 2: return EvaluateMosLevel2(vgs, vgd, vds, vbd, vbs, d);
     case 3: return EvaluateMosLevel3(vgs, vgd, vds, vbd, vbs, d);
@@ -780,6 +782,10 @@ int SetupMosLevel123()
     NewLoadEpoch();
     for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) {
         d.level123 = IsMosLevel123(d);
+        if (!d.level123)
+            d.low.reset();
+        else if (!d.low)
+            d.low = std::make_unique<MosfetLevel123Block>();
         d.groundedSourceBulk = d.internalSource == 0 && d.internalBulk == 0;
     }
     return ReserveMosfetFamily([](const MosfetDevice& d) { return IsMosLevel123(d); },
@@ -816,7 +822,7 @@ void WriteBehindMosfetReports()
                                               const bool states = BlockInStates(slot, stateCount);
                                               const double* q = states ? s.chargeStates.data() + slot : nullptr;
                                               const double* iq = states ? s.currentStates.data() + slot : nullptr;
-                                              WriteReport(d, q, iq, true, std::min(d.temperature.rds, gmax));
+                                              WriteReport(d, q, iq, true, std::min(d.low->temperature.rds, gmax));
                                               return 0;
                                           });
 }
@@ -835,7 +841,6 @@ void ShiftMosfetHistory(bool timeSteps)
             __builtin_prefetch(ahead);
             __builtin_prefetch(&ahead->values.vbs0, 1);
             __builtin_prefetch(&ahead->values.vgs1, 1);
-            __builtin_prefetch(&ahead->temperature.cgs, 1);
         }
         ++i;
         MosfetLoadValues& v = d.values;
@@ -845,9 +850,12 @@ void ShiftMosfetHistory(bool timeSteps)
         v.vbs1 = v.vbs0;
         v.vgs1 = v.vgs0;
         v.vds1 = v.vds0;
-        if (d.level123) d.temperature.drainSteady = v.vbs1 - v.vds1 == v.vbs2 - v.vds2;
-        if (timeSteps && d.level123) {
-            MosfetTemperatureBlock& b = d.temperature;
+        if (!d.level123) continue;
+        // The LEVEL 1 to 3 blocks were made one after another by the set-up, so they lie in
+        // the order of the walk.
+        MosfetTemperatureBlock& b = d.low->temperature;
+        b.drainSteady = v.vbs1 - v.vds1 == v.vbs2 - v.vds2;
+        if (timeSteps) {
             b.cgsPrev = b.cgs;
             b.cgdPrev = b.cgd;
             b.cgbPrev = b.cgb;

@@ -55,6 +55,13 @@ struct MosfetReplay {
     double stamps[16] = {};
 };
 
+// What a LEVEL 1 to 3 device keeps beside the values every level shares; the set-up makes it
+// for those devices alone, so a LEVEL 4, 5 or 8 device does not carry it.
+struct MosfetLevel123Block {
+    MosfetReplay replay;
+    MosfetTemperatureBlock temperature;
+};
+
 struct MosfetDevice : ListNode {
     // What every load pass reads of every device comes first, on one cache line.
     EvaluatedModel* model = nullptr;
@@ -68,9 +75,8 @@ struct MosfetDevice : ListNode {
     // the channel, junctions and gate capacitances fall into the ground row or column.
     bool groundedSourceBulk = false;
     double mode = 1.0;
-    MosfetReplay replay;                    // LEVEL 1 to 3
-    MosfetLoadValues values;                // LEVEL 1 to 3
-    MosfetTemperatureBlock temperature;     // LEVEL 1 to 3
+    std::unique_ptr<MosfetLevel123Block> low;  // LEVEL 1 to 3, made by the set-up
+    MosfetLoadValues values;
     std::int32_t gate = 0;
     std::int32_t drain = 0;
     std::int32_t source = 0;
@@ -99,6 +105,7 @@ struct MosfetDevice : ListNode {
     void FreeOwnedData() override
     {
         side.reset();
+        low.reset();
         bsim3.reset();
         bsim12.reset();
     }
