@@ -28,7 +28,7 @@ void EachWorkingValue(Visit&& visit)
     for (GaasfetDevice& g : ListRecords<GaasfetDevice>(DeviceList(kGaasfetDeviceList))) visit(g.values, g.quantities);
     for (MosfetDevice& m : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) {
         visit(m.values, m.mode, m.quantities);
-        if (m.low) visit(m.low->replay);
+        if (m.level123) visit(Level123Block(m).replay);
         if (m.bsim3) visit(m.bsim3->replay);
     }
 }

@@ -26,7 +26,7 @@ struct Susceptances {
 
 Susceptances SusceptancesOf(const MosfetDevice& d, double w)
 {
-    const MosfetTemperatureBlock& b = d.low->temperature;
+    const MosfetTemperatureBlock& b = Level123Block(d).temperature;
     const MosfetLoadValues& v = d.values;
     return {w * (2.0 * b.cgs + v.cgsov), w * (2.0 * b.cgd + v.cgdov), w * (2.0 * b.cgb + v.cgbov), w * v.capbd,
             w * v.capbs};
@@ -147,7 +147,7 @@ int AddMosfetNoiseSources(double f)
         }
         if (d.bsim12 && AddMosLevel45NoiseSources(d, f, d.bsim12->tdev + kZeroCelsius)) continue;
         if (!IsMosLevel123(d) || !d.model) continue;
-        const double kelvin = d.low->temperature.tdev + kZeroCelsius;
+        const double kelvin = Level123Block(d).temperature.tdev + kZeroCelsius;
         const double thermal = std::sqrt(kFourK * kelvin);
         const MosfetLoadValues& v = d.values;
         AddNoiseSource(d.drain, d.internalDrain, std::sqrt(v.gd) * thermal);

@@ -69,7 +69,7 @@ bool BaumQuarticRoot(double a1, double b1, double c1, double d1, double& root)
 
 MosChannel EvaluateMosLevel2(double vgs, double vgd, double vds, double vbd, double vbs, const MosfetDevice& d)
 {
-    const MosfetTemperatureBlock& tb = d.low->temperature;
+    const MosfetTemperatureBlock& tb = Level123Block(d).temperature;
     const MosfetLoadValues& iv = d.values;
     const double type = tb.type;
     const double gamma = tb.gamma, nsub = tb.nsub, nfs = tb.nfs,
@@ -334,7 +334,7 @@ MosChannel EvaluateMosLevel2(double vgs, double vgd, double vds, double vbd, dou
 
 void PrepareMosLevel3Constants(MosfetDevice& d)
 {
-    MosfetTemperatureBlock& tb = d.low->temperature;
+    MosfetTemperatureBlock& tb = Level123Block(d).temperature;
     const double L = d.values.leff, W = d.values.weff, cox = tb.cox, xj = tb.xj, oxcap = tb.oxcap;
     MosfetTemperatureBlock::Level3Constants& c = tb.level3;
     c.eta = cox != 0.0 ? tb.eta * 8.15e-22 / (cox * L * L * L) : 0.0;
@@ -395,7 +395,7 @@ MosfetTemperatureBlock::Level3Body Level3BodyTerms(const MosfetTemperatureBlock&
 
 MosChannel EvaluateMosLevel3(double vgs, double vgd, double vds, double vbd, double vbs, const MosfetDevice& d)
 {
-    return Level3Channel(vgs, vgd, vds, vbd, vbs, d, d.low->temperature);
+    return Level3Channel(vgs, vgd, vds, vbd, vbs, d, Level123Block(d).temperature);
 }
 
 }  // namespace kq5

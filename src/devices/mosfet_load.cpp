@@ -437,7 +437,7 @@ void AddSeriesStamps(const MosfetDevice& d, double grds, const MatrixElementRef*
 void WriteReport(MosfetDevice& d, const double* q, const double* iq, bool gateCurrents, double grds)
 {
     const MosfetLoadValues& v = d.values;
-    const double type = d.low->temperature.type;
+    const double type = Level123Block(d).temperature.type;
     const double cqgs = q ? iq[kQgs] : 0.0;
     const double cqgd = q ? iq[kQgd] : 0.0;
     const double cqgb = q ? iq[kQgb] : 0.0;
@@ -474,7 +474,7 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
 {
     AnalogSolverState& s = p.s;
     MosfetLoadValues& v = d.values;
-    MosfetLevel123Block& low = *d.low;
+    MosfetLevel123Block& low = Level123Block(d);
     MosfetTemperatureBlock& b = low.temperature;
     const double type = b.type;
     const int mode = p.mode;
@@ -755,7 +755,7 @@ void LoadOne(const MosLoadPass& p, MosfetDevice& d, SemiconductorStamps& entry)
 
 MosJunctionCharge MosJunctionChargeAt(const MosfetDevice& d, bool drainSide, double v)
 {
-    const MosfetTemperatureBlock& b = d.low->temperature;
+    const MosfetTemperatureBlock& b = Level123Block(d).temperature;
     const MosfetLoadValues& values = d.values;
     return drainSide ? JunctionCharge(b, values.cbd0, values.cbdsw0, b.f2d, b.f3d, b.f4d, v)
                      : JunctionCharge(b, values.cbs0, values.cbssw0, b.f2s, b.f3s, b.f4s, v);
@@ -763,12 +763,12 @@ MosJunctionCharge MosJunctionChargeAt(const MosfetDevice& d, bool drainSide, dou
 
 MosChannel EvaluateMosLevel1(double vgs, double vgd, double vds, double vbd, double vbs, const MosfetDevice& d)
 {
-    return Level1Channel(vgs, vgd, vds, vbd, vbs, d, d.low->temperature, Devices().runKelvin);
+    return Level1Channel(vgs, vgd, vds, vbd, vbs, d, Level123Block(d).temperature, Devices().runKelvin);
 }
 
 MosChannel EvaluateMosChannel(double vgs, double vgd, double vds, double vbd, double vbs, const MosfetDevice& d)
 {
-    switch (d.low->temperature.level) {
+    switch (Level123Block(d).temperature.level) {
     case 1: return EvaluateMosLevel1(vgs, vgd, vds, vbd, vbs, d);
     case 2: return EvaluateMosLevel2(vgs, vgd, vds, vbd, vbs, d);
     case 3: return EvaluateMosLevel3(vgs, vgd, vds, vbd, vbs, d);
@@ -782,10 +782,6 @@ int SetupMosLevel123()
     NewLoadEpoch();
     for (MosfetDevice& d : ListRecords<MosfetDevice>(DeviceList(kMosfetDeviceList))) {
         d.level123 = IsMosLevel123(d);
-        if (!d.level123)
-            d.low.reset();
-        else if (!d.low)
-            d.low = std::make_unique<MosfetLevel123Block>();
         d.groundedSourceBulk = d.internalSource == 0 && d.internalBulk == 0;
     }
     return ReserveMosfetFamily([](const MosfetDevice& d) { return IsMosLevel123(d); },
@@ -822,7 +818,7 @@ void WriteBehindMosfetReports()
                                               const bool states = BlockInStates(slot, stateCount);
                                               const double* q = states ? s.chargeStates.data() + slot : nullptr;
                                               const double* iq = states ? s.currentStates.data() + slot : nullptr;
-                                              WriteReport(d, q, iq, true, std::min(d.low->temperature.rds, gmax));
+                                              WriteReport(d, q, iq, true, std::min(Level123Block(d).temperature.rds, gmax));
                                               return 0;
                                           });
 }
@@ -851,9 +847,7 @@ void ShiftMosfetHistory(bool timeSteps)
         v.vgs1 = v.vgs0;
         v.vds1 = v.vds0;
         if (!d.level123) continue;
-        // The LEVEL 1 to 3 blocks were made one after another by the set-up, so they lie in
-        // the order of the walk.
-        MosfetTemperatureBlock& b = d.low->temperature;
+        MosfetTemperatureBlock& b = Level123Block(d).temperature;
         b.drainSteady = v.vbs1 - v.vds1 == v.vbs2 - v.vds2;
         if (timeSteps) {
             b.cgsPrev = b.cgs;

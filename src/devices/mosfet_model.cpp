@@ -231,8 +231,7 @@ int PrepareMosLevel123AtTemperature(double t)
         if (!IsMosLevel123(d) || !d.model) continue;
         const EvaluatedModel& m = *d.model;
         const int id = m.statementIndex;
-        if (!d.low) d.low = std::make_unique<MosfetLevel123Block>();
-        MosfetTemperatureBlock& b = d.low->temperature;
+        MosfetTemperatureBlock& b = Level123Block(d).temperature;
         MosfetLoadValues& v = d.values;
         const double type = MosParam(m, mosp::kType) != 0.0 ? MosParam(m, mosp::kType) : MosPolarity(d);
         const double tdev = ModelDeviceTemperature(*d.model, mosp::kTMeasured, t);
@@ -370,7 +369,7 @@ int PrepareMosLevel123AtTemperature(double t)
                             : b.mjsw == 0.5 ? MosfetTemperatureBlock::kSquareRoot
                                             : MosfetTemperatureBlock::kPower;
         PrepareMosLevel3Constants(d);
-        d.low->replay.epoch = 0;  // what the last load added was made with the old values
+        Level123Block(d).replay.epoch = 0;  // what the last load added was made with the old values
         if (!KeepsMosOperatingValues()) ResetMosOperatingValues(d);
         if (Analysis().analysisKind != kAnalysisAc) b.cgs = b.cgsPrev = b.cgd = b.cgdPrev = b.cgb = b.cgbPrev = 1e-12;
     }

@@ -55,8 +55,8 @@ struct MosfetReplay {
     double stamps[16] = {};
 };
 
-// What a LEVEL 1 to 3 device keeps beside the values every level shares; the set-up makes it
-// for those devices alone, so a LEVEL 4, 5 or 8 device does not carry it.
+// What a LEVEL 1 to 3 device keeps beside the values every level shares: only the records of
+// those devices hold it (MosfetLevel123Device), so a LEVEL 4, 5 or 8 device does not carry it.
 struct MosfetLevel123Block {
     MosfetReplay replay;
     MosfetTemperatureBlock temperature;
@@ -75,7 +75,6 @@ struct MosfetDevice : ListNode {
     // the channel, junctions and gate capacitances fall into the ground row or column.
     bool groundedSourceBulk = false;
     double mode = 1.0;
-    std::unique_ptr<MosfetLevel123Block> low;  // LEVEL 1 to 3, made by the set-up
     MosfetLoadValues values;
     std::int32_t gate = 0;
     std::int32_t drain = 0;
@@ -105,11 +104,24 @@ struct MosfetDevice : ListNode {
     void FreeOwnedData() override
     {
         side.reset();
-        low.reset();
         bsim3.reset();
         bsim12.reset();
     }
 };
+
+// The record the circuit build makes for a device of a LEVEL 1 to 3 model: the block lies at a
+// fixed place after the common part, where the loads find it without a pointer.
+struct MosfetLevel123Device : MosfetDevice {
+    MosfetLevel123Block low;
+};
+
+// The block of a LEVEL 1 to 3 device (`level123`, or IsMosLevel123 before the set-up); any
+// other device has none.
+inline MosfetLevel123Block& Level123Block(MosfetDevice& d) { return static_cast<MosfetLevel123Device&>(d).low; }
+inline const MosfetLevel123Block& Level123Block(const MosfetDevice& d)
+{
+    return static_cast<const MosfetLevel123Device&>(d).low;
+}
 
 struct JfetDevice : ListNode {
     EvaluatedModel* model = nullptr;

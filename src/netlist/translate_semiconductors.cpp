@@ -176,12 +176,37 @@ int TranslateJfet(SchematicItem* component, int typeCode)
     return CircuitBuildFailed() ? kMsgAlreadyReported : 0;
 }
 
+namespace {
+
+// The rows whose devices the LEVEL 1 to 3 loads take: all but those of LEVEL 4, 5 and 8.
+bool IsLevel123Row(int row)
+{
+    return row != kModelNmos4 && row != kModelPmos4 && row != kModelNmos5 && row != kModelPmos5 &&
+           row != kModelNmos8 && row != kModelPmos8;
+}
+
+// A new record at the end of the MOSFET list; a LEVEL 1 to 3 device's holds that level's block.
+MosfetDevice* AppendMosfetRecord(bool level123)
+{
+    LinkedList& list = DeviceList(kMosfetDeviceList);
+    const ListNodeFactory kept = list.factory;
+    list.factory = level123 ? &NewListRecord<MosfetLevel123Device> : &NewListRecord<MosfetDevice>;
+    ListNode* node = ListAppend(list, kKindMosfet);
+    list.factory = kept;
+    if (!node) FlagCircuitBuildOutOfMemory();
+    return static_cast<MosfetDevice*>(node);
+}
+
+}  // namespace
+
 int TranslateMosfet(SchematicItem* component, int typeCode)
 {
-    auto* m = AppendDevice<MosfetDevice>(kMosfetDeviceList, kKindMosfet);
+    EvaluatedModel* const found = PartModel(component);
+    if (!found) return kMsgAlreadyReported;
+    auto* m = AppendMosfetRecord(IsLevel123Row(found->row));
     if (!m) return kMsgAlreadyReported;
     m->ordinal = DeviceList(kMosfetDeviceList).count;
-    if (!(m->model = PartModel(component))) return kMsgAlreadyReported;
+    m->model = found;
     std::string text = CurrentMainText();
     m->initialConditionGiven = PrepareInstanceText(text);
     m->nrd = m->nrs = -1.0;

@@ -191,7 +191,7 @@ TEST_F(MosfetTest, JunctionCapacitancesAreTheSlopesOfTheCharges)
             EXPECT_NEAR(c, slope, 1e-4 * c) << "v " << v;
         }
     // Charge and capacitance continue across the depletion threshold.
-    const double knee = d->low->temperature.depcap;
+    const double knee = Level123Block(*d).temperature.depcap;
     EXPECT_NEAR(knee, 0.5 * 0.8, 1e-6);  // FC x PB, not FC x PB x PB
     const MosJunctionCharge below = MosJunctionChargeAt(*d, true, knee - 1e-9);
     const MosJunctionCharge above = MosJunctionChargeAt(*d, true, knee);
@@ -203,35 +203,35 @@ TEST_F(MosfetTest, TemperatureLawsMatchHandValues)
 {
     const std::string model = "NMOS (LEVEL=1 VTO=0.7 KP=50u GAMMA=0.5 PHI=0.6 IS=1e-14 PB=0.8 CBD=10f CJ=2e-4)";
     MosfetDevice* nominal = Build(Circuit(model));
-    EXPECT_DOUBLE_EQ(nominal->low->temperature.kp, 50e-6f);
-    EXPECT_NEAR(nominal->low->temperature.tphi, 0.6, 1e-7);
-    EXPECT_NEAR(nominal->low->temperature.tvbi, 0.7 - 0.5 * std::sqrt(0.6f), 1e-7);
+    EXPECT_DOUBLE_EQ(Level123Block(*nominal).temperature.kp, 50e-6f);
+    EXPECT_NEAR(Level123Block(*nominal).temperature.tphi, 0.6, 1e-7);
+    EXPECT_NEAR(Level123Block(*nominal).temperature.tvbi, 0.7 - 0.5 * std::sqrt(0.6f), 1e-7);
     EXPECT_NEAR(nominal->values.tvto, 0.7, 1e-7);
-    EXPECT_NEAR(nominal->low->temperature.is, 1e-14, 1e-21);
-    EXPECT_NEAR(nominal->low->temperature.pb, 0.8, 1e-7);
+    EXPECT_NEAR(Level123Block(*nominal).temperature.is, 1e-14, 1e-21);
+    EXPECT_NEAR(Level123Block(*nominal).temperature.pb, 0.8, 1e-7);
 
     Fresh();
     MosfetDevice* hot = Build(Circuit(model), 127.0);
     const double ratio = 400.15 / 300.15;
-    EXPECT_NEAR(hot->low->temperature.kp, 50e-6 / (ratio * std::sqrt(ratio)), 1e-12);
-    EXPECT_NEAR(hot->low->temperature.vt, 8.617086918058125e-05 * 400.15, 1e-12);
+    EXPECT_NEAR(Level123Block(*hot).temperature.kp, 50e-6 / (ratio * std::sqrt(ratio)), 1e-12);
+    EXPECT_NEAR(Level123Block(*hot).temperature.vt, 8.617086918058125e-05 * 400.15, 1e-12);
     // Band gaps 1.1150877 eV at 300.15 K and 1.0854688 eV at 400.15 K.
     const double vt0 = 8.617086918058125e-05 * 300.15, vt = 8.617086918058125e-05 * 400.15;
-    EXPECT_NEAR(hot->low->temperature.is / 1e-14, std::exp(1.1150877422 / vt0 - 1.0854687824 / vt), 1e-7 * 112786.0);
+    EXPECT_NEAR(Level123Block(*hot).temperature.is / 1e-14, std::exp(1.1150877422 / vt0 - 1.0854687824 / vt), 1e-7 * 112786.0);
     // Hand values of the potentials and the threshold at 127 degrees.
-    EXPECT_NEAR(hot->low->temperature.pb, 0.6356583, 1e-6);
-    EXPECT_NEAR(hot->low->temperature.depcap, 0.5 * 0.6356583, 1e-6);  // the knee follows PB at FC = 0.5
-    EXPECT_NEAR(hot->low->temperature.tphi, 0.3690249, 1e-6);
+    EXPECT_NEAR(Level123Block(*hot).temperature.pb, 0.6356583, 1e-6);
+    EXPECT_NEAR(Level123Block(*hot).temperature.depcap, 0.5 * 0.6356583, 1e-6);  // the knee follows PB at FC = 0.5
+    EXPECT_NEAR(Level123Block(*hot).temperature.tphi, 0.3690249, 1e-6);
     EXPECT_NEAR(hot->values.tvto, 0.5157607, 1e-6);
-    EXPECT_GT(hot->low->temperature.cbd, 10e-15);  // capacitances grow as the potential falls
+    EXPECT_GT(Level123Block(*hot).temperature.cbd, 10e-15);  // capacitances grow as the potential falls
 }
 
 TEST_F(MosfetTest, AbsoluteDeviceTemperatureIgnoresTheRunTemperature)
 {
     MosfetDevice* d = Build(Circuit("NMOS (LEVEL=1 VTO=0.7 KP=50u T_ABS=80)"), 27.0);
-    EXPECT_DOUBLE_EQ(d->low->temperature.tdev, 80.0f);
+    EXPECT_DOUBLE_EQ(Level123Block(*d).temperature.tdev, 80.0f);
     MosfetDevice* same = Build(Circuit("NMOS (LEVEL=1 VTO=0.7 KP=50u T_ABS=80)"), 150.0);
-    EXPECT_DOUBLE_EQ(same->low->temperature.tdev, 80.0f);
+    EXPECT_DOUBLE_EQ(Level123Block(*same).temperature.tdev, 80.0f);
 }
 
 // M=3 is three devices in parallel: three times the channel current of one (the narrow-width
@@ -269,11 +269,11 @@ TEST_F(MosfetTest, DevicesSharingAModelGetTheValuesOfPrivateCopies)
               model + ".end\n");
     ASSERT_EQ(SetCircuitTemperature(60.0), 0);
     ASSERT_EQ(PrepareModelsAtTemperature(60.0), 0);
-    const MosfetTemperatureBlock first = Device(0)->low->temperature;
+    const MosfetTemperatureBlock first = Level123Block(*Device(0)).temperature;
     for (int n : {1, 2}) {
-        EXPECT_EQ(Device(n)->low->temperature.kp, first.kp);
-        EXPECT_EQ(Device(n)->low->temperature.is, first.is);
-        EXPECT_EQ(Device(n)->low->temperature.pb, first.pb);
+        EXPECT_EQ(Level123Block(*Device(n)).temperature.kp, first.kp);
+        EXPECT_EQ(Level123Block(*Device(n)).temperature.is, first.is);
+        EXPECT_EQ(Level123Block(*Device(n)).temperature.pb, first.pb);
         EXPECT_EQ(Device(n)->values.tvto, Device(0)->values.tvto);
     }
     EXPECT_FLOAT_EQ(Device(0)->model->Param(mosp::kKp), 50e-6f);  // the shared model keeps its value
@@ -283,17 +283,17 @@ TEST_F(MosfetTest, CasesAtOneTemperatureGiveTheSameValuesAgain)
 {
     Build(Circuit("NMOS (LEVEL=3 VTO=0.7 TOX=25n NSUB=2e16 UO=550 THETA=0.08 ETA=0.3 RD=10 RS=10 FC=0.5 PB=0.7)"),
           27.0);
-    const MosfetTemperatureBlock first = Device(0)->low->temperature;
+    const MosfetTemperatureBlock first = Level123Block(*Device(0)).temperature;
     const MosfetLoadValues firstValues = Device(0)->values;
     for (double t : {75.0, 27.0}) {
         ASSERT_EQ(SetCircuitTemperature(t), 0);
         ASSERT_EQ(PrepareModelsAtTemperature(t), 0);
     }
     const MosfetDevice& d = *Device(0);
-    EXPECT_DOUBLE_EQ(d.low->temperature.beta, first.beta);
-    EXPECT_DOUBLE_EQ(d.low->temperature.oxcap, first.oxcap);
-    EXPECT_DOUBLE_EQ(d.low->temperature.depcap, first.depcap);
-    EXPECT_DOUBLE_EQ(d.low->temperature.tvbi, first.tvbi);
+    EXPECT_DOUBLE_EQ(Level123Block(d).temperature.beta, first.beta);
+    EXPECT_DOUBLE_EQ(Level123Block(d).temperature.oxcap, first.oxcap);
+    EXPECT_DOUBLE_EQ(Level123Block(d).temperature.depcap, first.depcap);
+    EXPECT_DOUBLE_EQ(Level123Block(d).temperature.tvbi, first.tvbi);
     EXPECT_DOUBLE_EQ(d.values.gd, firstValues.gd);
     EXPECT_DOUBLE_EQ(d.values.tvto, firstValues.tvto);
 }
@@ -311,7 +311,7 @@ TEST_F(MosfetTest, GuardsKeepTheJunctionValuesFinite)
     // MJ of 1, a knee beyond the junction potential and N of 0 would divide by zero or take
     // the logarithm of a negative number.
     MosfetDevice* d = Build(Circuit("NMOS (LEVEL=1 VTO=0.7 KP=50u CBD=10f CBS=10f MJ=1 FC=0.99 PB=1.5 N=0)"));
-    const MosfetTemperatureBlock& b = d->low->temperature;
+    const MosfetTemperatureBlock& b = Level123Block(*d).temperature;
     EXPECT_FLOAT_EQ(static_cast<float>(b.mj), 0.999f);
     EXPECT_NEAR(b.depcap, 0.95 * b.pb, 1e-6);
     for (double v : {b.f2d, b.f3d, b.f4d, b.f2s, b.f3s, b.f4s}) EXPECT_TRUE(std::isfinite(v));
@@ -327,7 +327,7 @@ TEST_F(MosfetTest, JunctionPotentialDrivenNegativeIsHeldAndWarnedOnce)
     // A tiny PB goes negative at a high temperature.
     Build(Circuit("NMOS (LEVEL=1 VTO=0.7 KP=50u PB=0.05 CBD=10f)") , 300.0);
     const MosfetDevice& d = *Device(0);
-    EXPECT_GT(d.low->temperature.pb, 0.0);
+    EXPECT_GT(Level123Block(d).temperature.pb, 0.0);
     int warnings = 0;
     for (const DeferredWarning& w : Models().deferredWarnings) warnings += w.kind == kWarnNegativeJunctionPotential;
     EXPECT_EQ(warnings, 1);
