@@ -398,12 +398,13 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
     r.chargeTerms = chargeTerms;
     r.seriesFree = seriesFree;
     std::array<double, kElements> charged;
+    charged[36] = charged[37] = charged[38] = 0.0;  // (without the charge node nothing sets them)
     StampCursor cursor(*s.pool, entry.stamps);
     LineariseRows(d, chargeTerms, [&](int row, double g, double c) __attribute__((always_inline)) {
         const auto k = static_cast<std::size_t>(row - 1);
+        if (k >= 32 && !nqs) return;
         const double ac = ag * c;
         if (kChargeRead[k]) charged[k] = ac;
-        if (k >= 32 && !nqs) return;
         const double value = kSeriesOnly[k] ? g : g + ac;  // (c is 0 there)
         if (k < 32) r.stamps[k] = value;
         if (seriesFree && kSeriesOnly[k])
@@ -426,7 +427,7 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
             cqdef = ceq;
         }
         const double cqg = StateSlot(s.currentStates, slot + kQg), cqb = StateSlot(s.currentStates, slot + kQb),
-                     cqd = StateSlot(s.currentStates, slot + kQd), cqcheq = StateSlot(s.currentStates, slot + kQcheq);
+                     cqd = StateSlot(s.currentStates, slot + kQd);
         auto gc = [&](int row) { return charged[static_cast<std::size_t>(row - 1)]; };
         const double t1 = p.ggtg * vgb - p.ggtd * vbd - p.ggts * vbs;
         // gcggb (6), gcgdb (19), gcgsb (20); gcbgb (22), gcbdb (23), gcbsb (24); gcdgb (26), gcddb (15),
@@ -434,7 +435,7 @@ void FinishLoad(const PendingLoad& at, const Bsim3Channel& ch, const Bsim3Charge
         ceqqg = cqg - gc(6) * vgb + gc(19) * vbd + gc(20) * vbs + t1;
         ceqqb = cqb - gc(22) * vgb + gc(23) * vbd + gc(24) * vbs;
         ceqqd = cqd - gc(26) * vgb + gc(15) * vbd + gc(28) * vbs - DrainShare(normal) * t1;
-        cqcheqEq = cqcheq - (-gc(37) * vgb + gc(38) * vbd + gc(39) * vbs) + t1;
+        if (nqs) cqcheqEq = StateSlot(s.currentStates, slot + kQcheq) - (-gc(37) * vgb + gc(38) * vbd + gc(39) * vbs) + t1;
         if (mode == kModeFirstTimePoint)
             for (int k : {kQg, kQb, kQd, kQdef, kQcheq}) FillPastStates(s.currentStates, slot + k);
     }
