@@ -26,8 +26,8 @@ inline Frame FrameOf(double vgs, double vgd, double vds, double vbd, double vbs,
 
 }  // namespace mos_channel
 
-// The terms of the LEVEL 3 channel that depend on the bulk voltage lvbs alone.
-MosfetTemperatureBlock::Level3Body Level3BodyTerms(const MosfetTemperatureBlock& tb, double lvbs);
+// The terms of the LEVEL 3 channel that depend on the bulk voltage lvbs alone, written into t.
+void Level3BodyTerms(const MosfetTemperatureBlock& tb, double lvbs, MosfetTemperatureBlock::Level3Body& t);
 
 [[gnu::always_inline]] inline MosChannel Level3Channel(double vgs, double vgd, double vds, double vbd, double vbs,
                                                        const MosfetDevice& d)
@@ -36,7 +36,7 @@ MosfetTemperatureBlock::Level3Body Level3BodyTerms(const MosfetTemperatureBlock&
     const MosfetLoadValues& iv = d.values;
     const auto [lvgs, lvbs, lvds] = mos_channel::FrameOf(vgs, vgd, vds, vbd, vbs, d);
     MosfetTemperatureBlock::Level3Body& body = tb.level3Body;
-    if (!body.valid || body.lvbs != lvbs) body = Level3BodyTerms(tb, lvbs);
+    if (!body.valid || body.lvbs != lvbs) Level3BodyTerms(tb, lvbs, body);
     // The constants are read after the body terms' call, so that none is held across it.
     const double type = tb.type;
     const double nfs = tb.nfs, vmax = tb.vmax, theta = tb.ucrit, kappa = tb.utra, alpha = tb.lambda;
