@@ -26,8 +26,8 @@ inline Frame FrameOf(double vgs, double vgd, double vds, double vbd, double vbs,
 
 }  // namespace mos_channel
 
-// The terms of the LEVEL 3 channel that depend on the bulk voltage lvbs alone.
-MosfetTemperatureBlock::Level3Body Level3BodyTerms(const MosfetTemperatureBlock& tb, double lvbs);
+// The terms of the LEVEL 3 channel that depend on the bulk voltage lvbs alone, written into t.
+void Level3BodyTerms(const MosfetTemperatureBlock& tb, double lvbs, MosfetTemperatureBlock::Level3Body& t);
 
 [[gnu::always_inline]] inline MosChannel Level3Channel(double vgs, double vgd, double vds, double vbd, double vbs,
                                                        const MosfetDevice& d, const MosfetTemperatureBlock& tb)
@@ -35,7 +35,7 @@ MosfetTemperatureBlock::Level3Body Level3BodyTerms(const MosfetTemperatureBlock&
     const MosfetLoadValues& iv = d.values;
     const auto [lvgs, lvbs, lvds] = mos_channel::FrameOf(vgs, vgd, vds, vbd, vbs, d);
     MosfetTemperatureBlock::Level3Body& body = tb.level3Body;
-    if (!body.valid || body.lvbs != lvbs) body = Level3BodyTerms(tb, lvbs);
+    if (!body.valid || body.lvbs != lvbs) Level3BodyTerms(tb, lvbs, body);
     // The constants are read after the body terms' call, so that none is held across it.
     const double type = tb.type;
     const double nfs = tb.nfs, vmax = tb.vmax, theta = tb.ucrit, kappa = tb.utra, alpha = tb.lambda;
@@ -76,21 +76,14 @@ MosfetTemperatureBlock::Level3Body Level3BodyTerms(const MosfetTemperatureBlock&
     const double us = tb.uo * fgate;
 
     vdsat = (vgsx - vth) * onfbdy;
-    double dvsdvg, dvsdvb, onvdsc = 0.0;
-    if (vmax <= 0.0) {
-        dvsdvg = onfbdy;
-        dvsdvb = -dvsdvg * dvtdvb - vdsat * dfbdvb * onfbdy;
-    } else {
-        const double vdsc = L * vmax / us;
+    double vdsc = 0.0, onvdsc = 0.0, arga = 0.0, argb = 0.0;
+    if (vmax > 0.0) {
+        vdsc = L * vmax / us;
         onvdsc = 1.0 / vdsc;
-        const double arga = (vgsx - vth) * onfbdy;
-        const double argb = std::sqrt(arga * arga + vdsc * vdsc);
+        arga = vdsat;
+        argb = std::sqrt(arga * arga + vdsc * vdsc);
         vdsat = arga + vdsc - argb;
-        const double dvsdga = (1.0 - arga / argb) * onfbdy;
-        dvsdvg = dvsdga - (1.0 - vdsc / argb) * vdsc * dfgdvg * onfg;
-        dvsdvb = -dvsdvg * dvtdvb - arga * dvsdga * dfbdvb;
     }
-    const double dvsdvd = -dvsdvg * dvtdvd;
 
     const double vdsx = std::min(lvds, vdsat);
     const bool saturated = vdsat < lvds;
@@ -98,6 +91,19 @@ MosfetTemperatureBlock::Level3Body Level3BodyTerms(const MosfetTemperatureBlock&
         ch.gds = beta * fgate * (vgsx - vth);
         if (nfs != 0.0 && lvgs < von) ch.gds *= ClampedExp((lvgs - von) / (vt * xn));
         return finish(ch);
+    }
+    // The slopes of the saturation voltage: only a saturated channel reads them.
+    double dvsdvg = 0.0, dvsdvb = 0.0, dvsdvd = 0.0;
+    if (saturated) {
+        if (vmax <= 0.0) {
+            dvsdvg = onfbdy;
+            dvsdvb = -dvsdvg * dvtdvb - vdsat * dfbdvb * onfbdy;
+        } else {
+            const double dvsdga = (1.0 - arga / argb) * onfbdy;
+            dvsdvg = dvsdga - (1.0 - vdsc / argb) * vdsc * dfgdvg * onfg;
+            dvsdvb = -dvsdvg * dvtdvb - arga * dvsdga * dfbdvb;
+        }
+        dvsdvd = -dvsdvg * dvtdvd;
     }
 
     const double cdo = vgsx - vth - 0.5 * (1.0 + fbody) * vdsx;

@@ -345,8 +345,8 @@ void PrepareMosLevel3Constants(MosfetDevice& d)
     tb.level3Body = {};
 }
 
-// The terms of the LEVEL 3 channel that depend on the bulk voltage lvbs alone.
-MosfetTemperatureBlock::Level3Body Level3BodyTerms(const MosfetTemperatureBlock& tb, double lvbs)
+// The terms of the LEVEL 3 channel that depend on the bulk voltage lvbs alone, written into t.
+void Level3BodyTerms(const MosfetTemperatureBlock& tb, double lvbs, MosfetTemperatureBlock::Level3Body& t)
 {
     const double gamma = tb.gamma, xj = tb.xj, xd = tb.xd, phi = tb.tphi;
     double phibs, sqphbs, dsqdvb;
@@ -375,7 +375,6 @@ MosfetTemperatureBlock::Level3Body Level3BodyTerms(const MosfetTemperatureBlock&
         const double dbdvb = -argc * argc * (1.0 - argc) * dwpdvb / (argb * wps);
         dfsdvb = -tb.level3.xjOverL * (dadvb * argb + arga * dbdvb);
     }
-    MosfetTemperatureBlock::Level3Body t;
     t.valid = true;
     t.lvbs = lvbs;
     const double gammas = gamma * fshort;
@@ -386,11 +385,11 @@ MosfetTemperatureBlock::Level3Body Level3BodyTerms(const MosfetTemperatureBlock&
     t.dfbdvb = -fbodys * dsqdvb / sqphbs + fbodys * dfsdvb / fshort;
     t.qbonco = gammas * sqphbs + nw * phibs;
     t.dqbdvb = gammas * dsqdvb + gamma * dfsdvb * sqphbs - nw;
+    t.cdonco = t.dxndvb = 0.0;
     if (tb.nfs != 0.0) {
         t.cdonco = t.qbonco / (2.0 * phibs);
         t.dxndvb = t.dqbdvb / (2.0 * phibs) - t.qbonco * dsqdvb / (phibs * sqphbs);
     }
-    return t;
 }
 
 MosChannel EvaluateMosLevel3(double vgs, double vgd, double vds, double vbd, double vbs, const MosfetDevice& d)
