@@ -109,33 +109,20 @@ public:
     void EraseIf(Drop&& drop)
     {
         std::size_t kept = 0;
-        std::size_t keptChars = 0;
-        for (const Entry& entry : entries_) {
-            if (drop(entry.value)) continue;
-            ++kept;
-            keptChars += entry.length;
-        }
-        if (kept == entries_.size()) return;
-        std::string chars;
-        std::vector<Entry> entries;
-        std::vector<std::uint64_t> slots;
-        try {
-            chars.reserve(keptChars);
-            entries.reserve(kept);
-            if (kept > 0) slots.assign(SlotCountFor(kept, 7), 0);
-        } catch (const std::bad_alloc&) {
+        for (const Entry& entry : entries_)
+            if (!drop(entry.value)) ++kept;
+        if (kept != entries_.size()) Rebuild(drop, kept);
+    }
+
+    // Gives back the room that growing left over, once no more names are expected: the
+    // entries and characters take what they need, the index is kept seven eighths full. On
+    // std::bad_alloc the table stays as it was.
+    void ShrinkToFit()
+    {
+        if (entries_.capacity() == entries_.size() && chars_.capacity() - chars_.size() < 16 &&
+            (entries_.empty() ? slots_.empty() : slots_.size() == SlotCountFor(entries_.size(), 7)))
             return;
-        }
-        for (Entry& entry : entries_) {
-            if (drop(entry.value)) continue;
-            const auto start = static_cast<std::uint32_t>(chars.size());
-            chars.append(NameOf(entry));
-            entries.push_back(Entry{entry.scope, start, entry.length, std::move(entry.value)});
-        }
-        chars_.swap(chars);
-        entries_.swap(entries);
-        slots_.swap(slots);
-        IndexEntries();
+        Rebuild([](const T&) { return false; }, entries_.size());
     }
 
     // Empties the table and gives its memory back.
@@ -199,6 +186,36 @@ private:
             while (slots_[at] != 0) at = (at + 1) & Mask();
             slots_[at] = SlotOf(e, hash);
         }
+    }
+
+    // Copies the kept entries (kept of them) into blocks of their exact size and indexes them
+    // seven eighths full.
+    template <class Drop>
+    void Rebuild(Drop&& drop, std::size_t kept)
+    {
+        std::size_t keptChars = 0;
+        for (const Entry& entry : entries_)
+            if (!drop(entry.value)) keptChars += entry.length;
+        std::string chars;
+        std::vector<Entry> entries;
+        std::vector<std::uint64_t> slots;
+        try {
+            chars.reserve(keptChars);
+            entries.reserve(kept);
+            if (kept > 0) slots.assign(SlotCountFor(kept, 7), 0);
+        } catch (const std::bad_alloc&) {
+            return;
+        }
+        for (Entry& entry : entries_) {
+            if (drop(entry.value)) continue;
+            const auto start = static_cast<std::uint32_t>(chars.size());
+            chars.append(NameOf(entry));
+            entries.push_back(Entry{entry.scope, start, entry.length, std::move(entry.value)});
+        }
+        chars_.swap(chars);
+        entries_.swap(entries);
+        slots_.swap(slots);
+        IndexEntries();
     }
 
     std::string chars_;  // every name, one after another
