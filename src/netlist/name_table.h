@@ -3,12 +3,12 @@
 //
 // Large circuits hold hundreds of thousands of names, looked up once or twice each and all
 // discarded together. The names' characters sit one after another in a single block and the
-// entries (the scope, where the name starts, its length, the value) in one vector in insertion
-// order, found through an open-addressed index of entry numbers: an entry costs its characters
-// and a few words, a lookup takes the name as it stands (no copy), and freeing the table
-// releases a few blocks. Each index slot also carries the upper half of its name's hash, so
-// that a probe past other names (most part lookups are of names not yet present) rarely has to
-// read their characters.
+// entries (the scope, where the name starts, the value) in one vector in the same order, so
+// that a name ends where the next one starts. They are found through an open-addressed index
+// of entry numbers: an entry costs its characters and a few words, a lookup takes the name as
+// it stands (no copy), and freeing the table releases a few blocks. Each index slot also
+// carries the upper half of its name's hash, so that a probe past other names (most part
+// lookups are of names not yet present) rarely has to read their characters.
 //
 // A name inside a subcircuit is stored as its scope and its own part ("X1.X2" and "A" for
 // "X1.X2.A"): the scope's path is not copied into every name, so that calls nested deep cost
@@ -72,8 +72,7 @@ public:
         const auto start = static_cast<std::uint32_t>(chars_.size());
         chars_.append(name);
         try {
-            entries_.push_back(Entry{static_cast<std::uint32_t>(scope > 0 ? scope : 0), start,
-                                     static_cast<std::uint32_t>(name.size()), std::move(value)});
+            entries_.push_back(Entry{static_cast<std::uint32_t>(scope > 0 ? scope : 0), start, std::move(value)});
         } catch (...) {
             chars_.resize(start);
             throw;
@@ -137,11 +136,17 @@ private:
     struct Entry {
         std::uint32_t scope;   // whose path qualifies the name; 0 for a whole name
         std::uint32_t start;   // of the name in chars_
-        std::uint32_t length;
         T value;
     };
 
-    std::string_view NameOf(const Entry& entry) const { return std::string_view(chars_).substr(entry.start, entry.length); }
+    // An entry's name runs up to where the next entry's starts (the names lie in entry order).
+    // The entry must be one of entries_.
+    std::string_view NameOf(const Entry& entry) const
+    {
+        const auto next = static_cast<std::size_t>(&entry - entries_.data()) + 1;
+        const std::size_t end = next < entries_.size() ? entries_[next].start : chars_.size();
+        return std::string_view(chars_).substr(entry.start, end - entry.start);
+    }
     std::string WholeNameOf(const Entry& entry) const
     {
         return QualifyNameWithScope(NameOf(entry), static_cast<int>(entry.scope));
@@ -195,7 +200,7 @@ private:
     {
         std::size_t keptChars = 0;
         for (const Entry& entry : entries_)
-            if (!drop(entry.value)) keptChars += entry.length;
+            if (!drop(entry.value)) keptChars += NameOf(entry).size();
         std::string chars;
         std::vector<Entry> entries;
         std::vector<std::uint64_t> slots;
@@ -210,7 +215,7 @@ private:
             if (drop(entry.value)) continue;
             const auto start = static_cast<std::uint32_t>(chars.size());
             chars.append(NameOf(entry));
-            entries.push_back(Entry{entry.scope, start, entry.length, std::move(entry.value)});
+            entries.push_back(Entry{entry.scope, start, std::move(entry.value)});
         }
         chars_.swap(chars);
         entries_.swap(entries);
