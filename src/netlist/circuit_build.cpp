@@ -49,6 +49,7 @@
 #include "netlist/spice_text_pass.h"
 #include "netlist/subcircuit_nodes.h"
 #include "netlist/subcircuit_scopes.h"
+#include "netlist/token_patterns.h"
 #include "netlist/topology.h"
 #include "netlist/translate_common.h"
 #include "netlist/translate_components.h"
@@ -120,47 +121,21 @@ void MarkDocumentState(WindowRecord* record)
     build.marksSet = document != nullptr;
 }
 
-// The record counts that size the charge states of the solver.
-int ChargeStateCount()
-{
-    return DeviceList(kInductorDeviceList).count + DeviceList(kCapacitorDeviceList).count +
-           DeviceList(kDiodeDeviceList).count + 2 * DeviceList(kJfetDeviceList).count +
-           3 * DeviceList(kGaasfetDeviceList).count + 5 * DeviceList(kBjtDeviceList).count +
-           7 * DeviceList(kMosfetDeviceList).count;
-}
-
 int EquationSize()
 {
     return std::max(EquationCount(), AnalogNodeCount());
 }
 
-void AllocateFirstSolverVectors()
+// Only the solution vectors are made here; the analysis sizes its own working vectors and
+// charge states when it prepares the solver.
+void AllocateSolutionVectors()
 {
-    BuildSolverVectors& solver = State().solver;
     try {
         const std::size_t n = static_cast<std::size_t>(EquationSize()) + 3;
         // Compiled node operands point into the solution vectors, so they are sized before the
         // device expressions are compiled and keep their place for the run.
         Analysis().solution.real.assign(n, 0.0);
         if (Analysis().analysisKind == kAnalysisAc) Analysis().solution.complex.assign(n, {});
-        solver.first.assign(n, 0.0);
-        solver.second.assign(n, 0.0);
-        solver.stateStride = static_cast<int>(n);
-        solver.chargeStates = ChargeStateCount();
-        if (solver.chargeStates > 0) {
-            solver.charges.assign(4 * static_cast<std::size_t>(solver.chargeStates), 0.0);
-            solver.chargesOld.assign(4 * static_cast<std::size_t>(solver.chargeStates), 0.0);
-        }
-    } catch (const std::bad_alloc&) {
-        FlagCircuitBuildOutOfMemory();
-    }
-}
-
-void AllocateMoreSolverVectors()
-{
-    try {
-        const std::size_t n = static_cast<std::size_t>(EquationSize()) + 3;
-        for (std::vector<double>& v : State().solver.more) v.assign(n, 0.0);
     } catch (const std::bad_alloc&) {
         FlagCircuitBuildOutOfMemory();
     }
@@ -234,7 +209,6 @@ void InstallNodeLookup()
 // The analog run data of a failed build go at once: nothing may keep pointing into them.
 void FreeRunData()
 {
-    State().solver.Free();
     RequiredCircuitDeviceServices().clearRecordFields();
     ClearAllDeviceLists();
 }
@@ -352,6 +326,12 @@ void BuildAfterDefinitions(int mode, WindowRecord* record)
         ReleaseExpansionNodes();
         ReleaseLineCallItems(*record->document);
     }
+    // Nor are more part names or element origins recorded: the room their tables grew into
+    // beyond their entries goes back.
+    if (!CircuitBuildFailed()) {
+        ShrinkNameTables();
+        ShrinkElementOrigins();
+    }
     if (!CircuitBuildFailed()) {
         const CircuitDeviceServicesTable& devices = RequiredCircuitDeviceServices();
         devices.fillRecordFields();
@@ -361,7 +341,7 @@ void BuildAfterDefinitions(int mode, WindowRecord* record)
         if (devices.numberDeviceRows(AnalogNodeCount()) < 0)
             FlagCircuitBuildOutOfMemory();
         else
-            AllocateFirstSolverVectors();
+            AllocateSolutionVectors();
     }
     CompileDeviceExpressions();
     if (!CircuitBuildFailed()) {
@@ -376,7 +356,6 @@ void BuildAfterDefinitions(int mode, WindowRecord* record)
     }
     FreePolySourceNames();
     if (!CircuitBuildFailed() && BuildFormulaDependencies() == kMsgInsufficientMemory) FlagCircuitBuildOutOfMemory();
-    if (!CircuitBuildFailed()) AllocateMoreSolverVectors();
 }
 
 void FinishBuild(WindowRecord* record)
@@ -400,9 +379,6 @@ void FinishBuild(WindowRecord* record)
         }
         if (!sweeping) ReportMessage("WSE", record, win::MB_OK | win::MB_ICONEXCLAMATION, kMsgAcSignalsZero);
     }
-    build.solver.digitalOnly = AnalogNodeCount() == 0;
-    build.solver.frequencyDependent =
-        !CircuitBuildFailed() && Analysis().analysisKind == kAnalysisAc && AnyFrequencyDependentDevice();
     build.recordedCircuitSize = build.realComponentCount;
     if (!CircuitBuildFailed()) {
         if (const int rc = ReportMathError()) {

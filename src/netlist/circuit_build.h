@@ -23,22 +23,6 @@ struct EvaluatedModel;
 
 inline constexpr const char* kDefaultDefinitionsFile = "DEF.KQ5";
 
-// Vectors of the analog solver that the build sizes once it knows the equation count; the
-// analyses take them over.
-struct BuildSolverVectors {
-    std::vector<double> first;   // two vectors of n + 3 doubles before the topology checks
-    std::vector<double> second;
-    std::array<std::vector<double>, 6> more;  // six more after them
-    std::vector<double> charges;     // two arrays of 4 S doubles (S charge states)
-    std::vector<double> chargesOld;
-    int stateStride = 0;             // n + 3
-    int chargeStates = 0;            // S
-    bool digitalOnly = false;
-    bool frequencyDependent = false;
-
-    void Free() { *this = BuildSolverVectors(); }
-};
-
 struct CircuitBuildState {
     bool preparing = false;     // PrepareCircuit or PrepareDefinitions runs
     bool groundFound = false;   // a Ground, an ANALOG STATE or node "0" was met
@@ -78,8 +62,6 @@ struct CircuitBuildState {
     std::vector<std::string> powerSupplies;
     // The AC signal warning of the last build (for batch and tests).
     bool acSignalWarning = false;
-
-    BuildSolverVectors solver;
 };
 
 CircuitBuildState& CircuitBuild();

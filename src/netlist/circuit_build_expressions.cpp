@@ -243,19 +243,4 @@ bool AnySourceGivesAcSignal()
     return false;
 }
 
-bool AnyFrequencyDependentDevice()
-{
-    auto marked = [](int list, auto* type) {
-        using T = std::remove_pointer_t<decltype(type)>;
-        for (auto& d : ListRecords<T>(DeviceList(list)))
-            if (d.flags & kDeviceFrequencyDependent) return true;
-        return false;
-    };
-    return marked(kResistorDeviceList, static_cast<ResistorDevice*>(nullptr)) ||
-           marked(kCapacitorDeviceList, static_cast<CapacitorDevice*>(nullptr)) ||
-           marked(kInductorDeviceList, static_cast<InductorDevice*>(nullptr)) ||
-           marked(kFormulaSourceDeviceList, static_cast<FormulaSourceDevice*>(nullptr)) ||
-           marked(kLaplaceSourceDeviceList, static_cast<LaplaceSourceDevice*>(nullptr));
-}
-
 }  // namespace kq5

@@ -17,7 +17,5 @@ int BuildFormulaDependencies();
 
 // True when some source gives an AC signal.
 bool AnySourceGivesAcSignal();
-// True when a resistor, capacitor, inductor, formula or Laplace source depends on frequency.
-bool AnyFrequencyDependentDevice();
 
 }  // namespace kq5

@@ -3,12 +3,12 @@
 //
 // Large circuits hold hundreds of thousands of names, looked up once or twice each and all
 // discarded together. The names' characters sit one after another in a single block and the
-// entries (the scope, where the name starts, its length, the value) in one vector in insertion
-// order, found through an open-addressed index of entry numbers: an entry costs its characters
-// and a few words, a lookup takes the name as it stands (no copy), and freeing the table
-// releases a few blocks. Each index slot also carries the upper half of its name's hash, so
-// that a probe past other names (most part lookups are of names not yet present) rarely has to
-// read their characters.
+// entries (the scope, where the name starts, the value) in one vector in the same order, so
+// that a name ends where the next one starts. They are found through an open-addressed index
+// of entry numbers: an entry costs its characters and a few words, a lookup takes the name as
+// it stands (no copy), and freeing the table releases a few blocks. Each index slot also
+// carries the upper half of its name's hash, so that a probe past other names (most part
+// lookups are of names not yet present) rarely has to read their characters.
 //
 // A name inside a subcircuit is stored as its scope and its own part ("X1.X2" and "A" for
 // "X1.X2.A"): the scope's path is not copied into every name, so that calls nested deep cost
@@ -72,8 +72,7 @@ public:
         const auto start = static_cast<std::uint32_t>(chars_.size());
         chars_.append(name);
         try {
-            entries_.push_back(Entry{static_cast<std::uint32_t>(scope > 0 ? scope : 0), start,
-                                     static_cast<std::uint32_t>(name.size()), std::move(value)});
+            entries_.push_back(Entry{static_cast<std::uint32_t>(scope > 0 ? scope : 0), start, std::move(value)});
         } catch (...) {
             chars_.resize(start);
             throw;
@@ -109,33 +108,20 @@ public:
     void EraseIf(Drop&& drop)
     {
         std::size_t kept = 0;
-        std::size_t keptChars = 0;
-        for (const Entry& entry : entries_) {
-            if (drop(entry.value)) continue;
-            ++kept;
-            keptChars += entry.length;
-        }
-        if (kept == entries_.size()) return;
-        std::string chars;
-        std::vector<Entry> entries;
-        std::vector<std::uint64_t> slots;
-        try {
-            chars.reserve(keptChars);
-            entries.reserve(kept);
-            if (kept > 0) slots.assign(SlotCountFor(kept, 7), 0);
-        } catch (const std::bad_alloc&) {
+        for (const Entry& entry : entries_)
+            if (!drop(entry.value)) ++kept;
+        if (kept != entries_.size()) Rebuild(drop, kept);
+    }
+
+    // Gives back the room that growing left over, once no more names are expected: the
+    // entries and characters take what they need, the index is kept seven eighths full. On
+    // std::bad_alloc the table stays as it was.
+    void ShrinkToFit()
+    {
+        if (entries_.capacity() == entries_.size() && chars_.capacity() - chars_.size() < 16 &&
+            (entries_.empty() ? slots_.empty() : slots_.size() == SlotCountFor(entries_.size(), 7)))
             return;
-        }
-        for (Entry& entry : entries_) {
-            if (drop(entry.value)) continue;
-            const auto start = static_cast<std::uint32_t>(chars.size());
-            chars.append(NameOf(entry));
-            entries.push_back(Entry{entry.scope, start, entry.length, std::move(entry.value)});
-        }
-        chars_.swap(chars);
-        entries_.swap(entries);
-        slots_.swap(slots);
-        IndexEntries();
+        Rebuild([](const T&) { return false; }, entries_.size());
     }
 
     // Empties the table and gives its memory back.
@@ -150,11 +136,17 @@ private:
     struct Entry {
         std::uint32_t scope;   // whose path qualifies the name; 0 for a whole name
         std::uint32_t start;   // of the name in chars_
-        std::uint32_t length;
         T value;
     };
 
-    std::string_view NameOf(const Entry& entry) const { return std::string_view(chars_).substr(entry.start, entry.length); }
+    // An entry's name runs up to where the next entry's starts (the names lie in entry order).
+    // The entry must be one of entries_.
+    std::string_view NameOf(const Entry& entry) const
+    {
+        const auto next = static_cast<std::size_t>(&entry - entries_.data()) + 1;
+        const std::size_t end = next < entries_.size() ? entries_[next].start : chars_.size();
+        return std::string_view(chars_).substr(entry.start, end - entry.start);
+    }
     std::string WholeNameOf(const Entry& entry) const
     {
         return QualifyNameWithScope(NameOf(entry), static_cast<int>(entry.scope));
@@ -199,6 +191,36 @@ private:
             while (slots_[at] != 0) at = (at + 1) & Mask();
             slots_[at] = SlotOf(e, hash);
         }
+    }
+
+    // Copies the kept entries (kept of them) into blocks of their exact size and indexes them
+    // seven eighths full.
+    template <class Drop>
+    void Rebuild(Drop&& drop, std::size_t kept)
+    {
+        std::size_t keptChars = 0;
+        for (const Entry& entry : entries_)
+            if (!drop(entry.value)) keptChars += NameOf(entry).size();
+        std::string chars;
+        std::vector<Entry> entries;
+        std::vector<std::uint64_t> slots;
+        try {
+            chars.reserve(keptChars);
+            entries.reserve(kept);
+            if (kept > 0) slots.assign(SlotCountFor(kept, 7), 0);
+        } catch (const std::bad_alloc&) {
+            return;
+        }
+        for (Entry& entry : entries_) {
+            if (drop(entry.value)) continue;
+            const auto start = static_cast<std::uint32_t>(chars.size());
+            chars.append(NameOf(entry));
+            entries.push_back(Entry{entry.scope, start, std::move(entry.value)});
+        }
+        chars_.swap(chars);
+        entries_.swap(entries);
+        slots_.swap(slots);
+        IndexEntries();
     }
 
     std::string chars_;  // every name, one after another

@@ -112,11 +112,16 @@ void ForgetElementOrigins(const std::function<bool(const SchematicItem*)>& gone)
     std::erase_if(state.elementOrigins, [&](const OrderedOrigin& entry) { return gone(entry.item); });
     std::erase_if(state.unorderedElementOrigins, [&](const auto& entry) { return gone(entry.first); });
     // The room of the forgotten entries goes back when it is a good part of the table's.
-    if (state.elementOrigins.capacity() / 4 * 3 > state.elementOrigins.size()) {
-        try {
-            state.elementOrigins.shrink_to_fit();
-        } catch (const std::bad_alloc&) {
-        }
+    if (state.elementOrigins.capacity() / 4 * 3 > state.elementOrigins.size()) ShrinkElementOrigins();
+}
+
+void ShrinkElementOrigins()
+{
+    std::vector<OrderedOrigin>& ordered = NetlistReader().elementOrigins;
+    if (ordered.capacity() == ordered.size()) return;
+    try {
+        ordered.shrink_to_fit();
+    } catch (const std::bad_alloc&) {
     }
 }
 

@@ -348,6 +348,8 @@ void AddElementOrigin(const SchematicItem* item, std::uint32_t source, std::int3
 void CopyElementOrigin(const SchematicItem* item, const SchematicItem* from);
 // Forgets every origin, with the room they took.
 void ClearElementOrigins();
+// Gives back the room the origins grew into beyond their number.
+void ShrinkElementOrigins();
 // Drops the entries of the items for which gone(item) is true (items about to be freed).
 void ForgetElementOrigins(const std::function<bool(const SchematicItem*)>& gone);
 

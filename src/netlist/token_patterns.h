@@ -72,6 +72,8 @@ std::int32_t LookupNodeNameTrie(std::string_view name);
 void InsertScopedNodeName(int scope, std::string_view name, std::int32_t number);
 std::int32_t LookupScopedNodeName(int scope, std::string_view name);
 void FreeNameTries();
+// Gives back the room the part and node name tables grew into, once the parts are made.
+void ShrinkNameTables();
 
 // Shows where an error in a symbol's origin lies: kinds 0, 4 and -1 show the object, kinds 1
 // and 3 name the scope's source.

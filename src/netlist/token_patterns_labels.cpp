@@ -193,6 +193,13 @@ void FreeNameTries()
     state.nodeNames.Clear();
 }
 
+void ShrinkNameTables()
+{
+    NetlistReaderState& state = NetlistReader();
+    state.partNames.ShrinkToFit();
+    state.nodeNames.ShrinkToFit();
+}
+
 void ShowPartErrorLocation(int scope, const SchematicItem* item, const CircuitTextObject* text, int originKind)
 {
     switch (originKind) {

@@ -89,6 +89,28 @@ TEST(NameTable, EraseIfKeepsTheOtherNamesFindable)
     EXPECT_EQ(*table.Find("R1"), 9);
 }
 
+// A build gives back the room the table grew into once its parts are made; every name stays
+// findable (none by a prefix of it) and the table grows again for the next name.
+TEST(NameTable, ShrinkToFitKeepsEveryNameFindable)
+{
+    NameTable<int> table;
+    constexpr int kCount = 5000;
+    const auto name = [](int i) { return "R" + std::to_string(i) + std::string(i % 5, 'A'); };
+    for (int i = 0; i < kCount; ++i) table.Insert(name(i), i);
+    table.ShrinkToFit();
+    ASSERT_EQ(table.size(), static_cast<std::size_t>(kCount));
+    for (int i = 0; i < kCount; ++i) {
+        const int* found = table.Find(name(i));
+        ASSERT_NE(found, nullptr) << i;
+        EXPECT_EQ(*found, i);
+    }
+    EXPECT_EQ(table.Find("R1"), nullptr);  // stored as "R1A"
+    EXPECT_EQ(table.Find("R1AA"), nullptr);
+    EXPECT_TRUE(table.Insert("R1", 9).second);
+    EXPECT_EQ(*table.Find("R1"), 9);
+    EXPECT_EQ(*table.Find(name(kCount - 1)), kCount - 1);
+}
+
 // A name inside a subcircuit is kept as its scope and its own name, but it is the same name as
 // its whole dotted text: a top-level node written "X1.X2.A" is the node A of X2 inside X1, and
 // a .PRINT of "X1.X2.A" finds it.
