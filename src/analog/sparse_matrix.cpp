@@ -430,10 +430,8 @@ namespace {
 std::int32_t PlanEntry(const FactorPlan& plan, int row, int col)
 {
     if (!plan.valid || col < 1 || col > plan.size) return -1;
-    const std::int32_t* rows = plan.rowIndex.data();
-    const std::int32_t* end = rows + plan.colStart[static_cast<std::size_t>(col) + 1];
-    const std::int32_t* r = std::lower_bound(rows + plan.colStart[static_cast<std::size_t>(col)], end, row);
-    return r != end && *r == row ? static_cast<std::int32_t>(r - rows) : -1;
+    const std::size_t j = static_cast<std::size_t>(col);
+    return FindPlanRow(plan, plan.colStart[j], plan.colStart[j + 1], row);
 }
 
 // An existing element handed to a caller: a fill-in no caller had gets its value and is loaded

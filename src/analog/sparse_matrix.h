@@ -10,6 +10,7 @@
 // Element addresses are stable: an element handed out stays at its address until the matrix
 // is destroyed, across every clear, factorisation, fill-in and growth. Devices therefore find
 // their elements once during set-up and add into them directly on every load.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -184,6 +185,15 @@ struct FactorPlan {
     // are partitioned.
     bool clampCheckPending = false;
 };
+
+// The entry among first .. end - 1, a stretch of one column of the plan (rows ascending),
+// that lies in row; -1 when none does.
+inline std::int32_t FindPlanRow(const FactorPlan& plan, std::int32_t first, std::int32_t end, std::int32_t row)
+{
+    const std::int32_t* rows = plan.rowIndex.data();
+    const std::int32_t* r = std::lower_bound(rows + first, rows + end, row);
+    return r != rows + end && *r == row ? static_cast<std::int32_t>(r - rows) : -1;
+}
 
 struct SparseMatrix {
     double absThreshold = 0.0;
