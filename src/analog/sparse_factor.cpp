@@ -352,7 +352,7 @@ int BuildFactorPlan(SparseMatrix& m)
             for (std::int32_t q = plan.colStart[Ix(j)]; q < plan.colStart[Ix(j) + 1]; ++q) {
                 MatrixElement* value = &m.fillinZero;
                 if (e && e->row == plan.rowIndex[Ix(q)]) {
-                    if (e->value) value = e->value;
+                    if (MatrixElement* loaded = ValueOf(m, e)) value = loaded;
                     e = e->nextInCol;
                 }
                 plan.element[Ix(q)] = value;

@@ -748,7 +748,7 @@ namespace {
 void FreeFillinElements(SparseMatrix& m)
 {
     for (int k = 1; k <= m.size; ++k)
-        if (m.diag[Ix(k)] && !m.diag[Ix(k)]->value) m.diag[Ix(k)] = nullptr;
+        if (m.diag[Ix(k)] && m.fillinArena.Owns(m.diag[Ix(k)])) m.diag[Ix(k)] = nullptr;
     m.fillinArena = ElementArena(false);
 }
 
