@@ -352,7 +352,7 @@ int BuildFactorPlan(SparseMatrix& m)
             for (std::int32_t q = plan.colStart[Ix(j)]; q < plan.colStart[Ix(j) + 1]; ++q) {
                 MatrixElement* value = &m.fillinZero;
                 if (e && e->row == plan.rowIndex[Ix(q)]) {
-                    if (e->value) value = e->value;
+                    if (MatrixElement* loaded = ValueOf(m, e)) value = loaded;
                     e = e->nextInCol;
                 }
                 plan.element[Ix(q)] = value;
@@ -363,10 +363,7 @@ int BuildFactorPlan(SparseMatrix& m)
             for (std::int32_t e = plan.colStart[Ix(j)]; e < plan.diagPos[Ix(j)]; ++e) {
                 // Column k's L part is in ascending row order: row j is found by bisection.
                 const std::int32_t k = plan.rowIndex[Ix(e)];
-                const std::int32_t* rows = plan.rowIndex.data();
-                const std::int32_t* end = rows + plan.colStart[Ix(k) + 1];
-                const std::int32_t* r = std::lower_bound(rows + plan.diagPos[Ix(k)] + 1, end, j);
-                if (r != end && *r == j) plan.pivotUpdate[Ix(e)] = static_cast<std::int32_t>(r - rows);
+                plan.pivotUpdate[Ix(e)] = FindPlanRow(plan, plan.diagPos[Ix(k)] + 1, plan.colStart[Ix(k) + 1], j);
             }
         }
 

@@ -167,11 +167,19 @@ bool ElementArena::AddBlock(std::size_t count) noexcept
         blocks_.reserve(blocks_.size() + 1);
         blockSizes_.reserve(blockSizes_.size() + 1);
         values_.reserve(values_.size() + 1);
+        byAddress_.reserve(byAddress_.size() + 1);
         RawBlock<ElementNode> block(static_cast<ElementNode*>(::operator new(count * sizeof(ElementNode))));
         RawBlock<MatrixElement> values(
             withValues_ ? static_cast<MatrixElement*>(::operator new(count * sizeof(MatrixElement))) : nullptr);
         // A closed block counts only what it handed out.
         if (!blockSizes_.empty()) blockSizes_.back() = lastUsed_;
+        const std::less<const ElementNode*> before;
+        const ElementNode* start = block.get();
+        byAddress_.insert(std::upper_bound(byAddress_.begin(), byAddress_.end(), start,
+                                           [this, &before](const ElementNode* p, std::size_t b) {
+                                               return before(p, blocks_[b].get());
+                                           }),
+                          blocks_.size());
         blocks_.push_back(std::move(block));
         values_.push_back(std::move(values));
         blockSizes_.push_back(count);
@@ -188,15 +196,37 @@ bool ElementArena::Reserve(std::size_t count) noexcept
     return AddBlock(std::max(count, kMinBlockElements));
 }
 
+bool ElementArena::Locate(const ElementNode* e, std::size_t& block, std::size_t& index) const noexcept
+{
+    // The last block first: most lookups are of an element just made.
+    const std::less<const ElementNode*> before;
+    const auto within = [&](std::size_t b) {
+        const ElementNode* first = blocks_[b].get();
+        if (before(e, first) || !before(e, first + Used(b))) return false;
+        block = b;
+        index = static_cast<std::size_t>(e - first);
+        return true;
+    };
+    if (blocks_.empty()) return false;
+    if (within(blocks_.size() - 1)) return true;
+    const auto after = std::upper_bound(byAddress_.begin(), byAddress_.end(), e,
+                                        [this, &before](const ElementNode* p, std::size_t b) {
+                                            return before(p, blocks_[b].get());
+                                        });
+    return after != byAddress_.begin() && within(*(after - 1));
+}
+
 bool ElementArena::Owns(const ElementNode* e) const noexcept
 {
-    const std::less<const ElementNode*> before;
-    for (std::size_t b = 0; b < blocks_.size(); ++b) {
-        const ElementNode* first = blocks_[b].get();
-        const std::size_t used = b + 1 == blocks_.size() ? lastUsed_ : blockSizes_[b];
-        if (!before(e, first) && before(e, first + used)) return true;
-    }
-    return false;
+    std::size_t block = 0, index = 0;
+    return Locate(e, block, index);
+}
+
+MatrixElement* ElementArena::ValueOf(const ElementNode* e) const noexcept
+{
+    std::size_t block = 0, index = 0;
+    if (!withValues_ || !Locate(e, block, index)) return nullptr;
+    return values_[block].get() + index;
 }
 
 ElementNode* ElementArena::Allocate() noexcept
@@ -207,7 +237,7 @@ ElementNode* ElementArena::Allocate() noexcept
     }
     ++handedOut_;
     ElementNode* e = ::new (static_cast<void*>(&blocks_.back()[lastUsed_])) ElementNode();
-    if (withValues_) e->value = ::new (static_cast<void*>(&values_.back()[lastUsed_])) MatrixElement();
+    if (withValues_) ::new (static_cast<void*>(&values_.back()[lastUsed_])) MatrixElement();
     ++lastUsed_;
     return e;
 }
@@ -326,15 +356,23 @@ ElementNode* CreateUnlinkedFillin(SparseMatrix& m, int rowLabel, int colLabel)
     return e;
 }
 
+MatrixElement* ValueOf(const SparseMatrix& m, const ElementNode* e)
+{
+    if (MatrixElement* value = m.arena.ValueOf(e)) return value;
+    if (m.handedOutValueOf.empty()) return nullptr;
+    const auto found = m.handedOutValueOf.find(e);
+    return found != m.handedOutValueOf.end() ? found->second : nullptr;
+}
+
 void CopyValuesIntoNodes(SparseMatrix& m)
 {
     m.fillinArena.ForEach([](ElementNode& e) { e.real = e.imag = 0.0; });
-    const auto copy = [](ElementNode& e) {
-        e.real = e.value->real;
-        e.imag = e.value->imag;
+    const auto copy = [](ElementNode& e, const MatrixElement& value) {
+        e.real = value.real;
+        e.imag = value.imag;
     };
-    m.arena.ForEach(copy);
-    for (ElementNode* e : m.handedOutFillins) copy(*e);
+    m.arena.ForEachWithValue(copy);
+    for (std::size_t k = 0; k < m.handedOutFillins.size(); ++k) copy(*m.handedOutFillins[k], m.handedOutValues[k]);
 }
 
 bool CreateWorkVectors(SparseMatrix& m)
@@ -430,30 +468,32 @@ namespace {
 std::int32_t PlanEntry(const FactorPlan& plan, int row, int col)
 {
     if (!plan.valid || col < 1 || col > plan.size) return -1;
-    const std::int32_t* rows = plan.rowIndex.data();
-    const std::int32_t* end = rows + plan.colStart[static_cast<std::size_t>(col) + 1];
-    const std::int32_t* r = std::lower_bound(rows + plan.colStart[static_cast<std::size_t>(col)], end, row);
-    return r != end && *r == row ? static_cast<std::int32_t>(r - rows) : -1;
+    const std::size_t j = static_cast<std::size_t>(col);
+    return FindPlanRow(plan, plan.colStart[j], plan.colStart[j + 1], row);
 }
 
-// An existing element handed to a caller: a fill-in no caller had gets its value and is loaded
-// from now on. Null when memory ran out.
-ElementNode* HandOut(SparseMatrix& m, ElementNode* e)
+// The value of an existing element handed to a caller: a fill-in no caller had gets its value
+// and is loaded from now on. Null when memory ran out.
+MatrixElement* HandOut(SparseMatrix& m, ElementNode* e)
 {
-    if (e->value) return e;
+    if (MatrixElement* value = sparse_internal::ValueOf(m, e)) return value;
+    MatrixElement* value = nullptr;
     try {
         m.handedOutFillins.reserve(m.handedOutFillins.size() + 1);
-        e->value = &m.handedOutValues.emplace_back();
+        m.handedOutValueOf.reserve(m.handedOutValueOf.size() + 1);
+        value = &m.handedOutValues.emplace_back();
+        m.handedOutValueOf.emplace(e, value);
         m.handedOutFillins.push_back(e);
     } catch (const std::bad_alloc&) {
+        if (value) m.handedOutValues.pop_back();
         m.error = kMatrixNoMemory;
         return nullptr;
     }
     // The factors read its value from now on (it was zero, and still is).
-    if (const std::int32_t q = PlanEntry(m.plan, e->row, e->col); q >= 0) m.plan.element[static_cast<std::size_t>(q)] = e->value;
+    if (const std::int32_t q = PlanEntry(m.plan, e->row, e->col); q >= 0) m.plan.element[static_cast<std::size_t>(q)] = value;
     // Loads reach it from now on: the kept loaded values do not cover it.
     m.plan.loadedValid = false;
-    return e;
+    return value;
 }
 
 // Once rows are linked (after an ordering) both lines are sorted. A node that many devices share
@@ -473,8 +513,9 @@ ElementNode* FindLinkedNode(const SparseMatrix& m, int row, int column)
     }
 }
 
-// The element at internal (row, column), made when absent; null when memory ran out.
-ElementNode* FindOrMakeNode(SparseMatrix& m, int row, int column)
+// The value of the element at internal (row, column), made when absent; null when memory ran
+// out.
+MatrixElement* FindOrMakeNode(SparseMatrix& m, int row, int column)
 {
     if (row == column) {
         if (ElementNode* d = m.diag[static_cast<std::size_t>(row)]) return HandOut(m, d);
@@ -491,12 +532,13 @@ ElementNode* FindOrMakeNode(SparseMatrix& m, int row, int column)
     if (m.rowsLinked) {
         if (ElementNode* e = FindLinkedNode(m, row, column)) return HandOut(m, e);
     } else if (ElementNode* last = m.lastInCol[static_cast<std::size_t>(column)]) {
-        if (last->row == row) return last;
+        if (last->row == row) return m.arena.ValueOf(last);
         if (last->row < row) above = &last->nextInCol;
     }
     while (*above && (*above)->row < row) above = &(*above)->nextInCol;
     if (*above && (*above)->row == row) return HandOut(m, *above);
-    return sparse_internal::CreateElement(m, row, column, above, false);
+    ElementNode* e = sparse_internal::CreateElement(m, row, column, above, false);
+    return e ? m.arena.ValueOf(e) : nullptr;
 }
 
 }  // namespace
@@ -511,8 +553,7 @@ MatrixElement* MatrixGetElement(SparseMatrix* matrix, int row, int column)
     }
     if (row == 0 || column == 0) return &m.trash;
     if (!Translate(m, row, column)) return nullptr;
-    ElementNode* e = FindOrMakeNode(m, row, column);
-    return e ? e->value : nullptr;
+    return FindOrMakeNode(m, row, column);
 }
 
 MatrixElement* MatrixFindElement(SparseMatrix* matrix, int row, int column)
@@ -526,7 +567,7 @@ MatrixElement* MatrixFindElement(SparseMatrix* matrix, int row, int column)
     // Finished columns may be out of row order until an ordering ends: walk the whole column.
     for (ElementNode* e = m.firstInCol[static_cast<std::size_t>(c)]; e; e = e->nextInCol) {
         if (e->row != r) continue;
-        return e->value;  // null for a fill-in no caller was given
+        return sparse_internal::ValueOf(m, e);  // null for a fill-in no caller was given
     }
     return nullptr;
 }
@@ -571,7 +612,7 @@ void MatrixClear(SparseMatrix* matrix)
     m.arena.ForEachValueBlock([](MatrixElement* first, std::size_t count) {
         std::memset(static_cast<void*>(first), 0, count * sizeof(MatrixElement));
     });
-    for (ElementNode* e : m.handedOutFillins) *e->value = MatrixElement{};
+    std::fill(m.handedOutValues.begin(), m.handedOutValues.end(), MatrixElement{});
     ResetAfterClear(m);
 }
 

@@ -10,6 +10,7 @@
 // Element addresses are stable: an element handed out stays at its address until the matrix
 // is destroyed, across every clear, factorisation, fill-in and growth. Devices therefore find
 // their elements once during set-up and add into them directly on every load.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -33,7 +34,9 @@ static_assert(offsetof(MatrixElement, imag) == sizeof(double),
               "stampers address the imaginary part right behind the real part");
 
 // The linked record of one entry. An ordering copies the loaded values in and factors them in
-// place here; everything else works on the entry's value.
+// place here; everything else works on the entry's value, which the record does not point at
+// (a large circuit's factors are mostly fill-ins, which have none): the arena that made the
+// record finds it (see ValueOf).
 struct ElementNode {
     double real = 0.0;
     double imag = 0.0;
@@ -41,7 +44,6 @@ struct ElementNode {
     std::int32_t col = 0;
     ElementNode* nextInRow = nullptr;  // ascending column, once rows are linked
     ElementNode* nextInCol = nullptr;  // ascending row
-    MatrixElement* value = nullptr;    // the entry's loaded value
 };
 
 // Error words of the matrix. Values above kMatrixFatalLimit stop a factorisation at once.
@@ -69,6 +71,9 @@ public:
     bool Reserve(std::size_t count) noexcept;
     // True when the element was handed out by this arena.
     bool Owns(const ElementNode* e) const noexcept;
+    // The value of an element handed out by this arena; null for any other element, or when
+    // the arena was made without values.
+    MatrixElement* ValueOf(const ElementNode* e) const noexcept;
 
     // Calls f(ElementNode&) for every element handed out so far, in the order handed out.
     template <class F>
@@ -89,6 +94,17 @@ public:
                 if (!f(block[i])) return false;
         }
         return true;
+    }
+    // Calls f(ElementNode&, MatrixElement&) for every element and its value, in the order
+    // handed out (an arena with values only).
+    template <class F>
+    void ForEachWithValue(F&& f)
+    {
+        for (std::size_t b = 0; b < blocks_.size(); ++b) {
+            ElementNode* block = blocks_[b].get();
+            MatrixElement* values = values_[b].get();
+            for (std::size_t i = 0, used = Used(b); i < used; ++i) f(block[i], values[i]);
+        }
     }
     // Calls f(MatrixElement* first, std::size_t count) for the values of each block, in the
     // order handed out.
@@ -112,6 +128,8 @@ public:
 
 private:
     bool AddBlock(std::size_t count) noexcept;
+    // The block and place of an element handed out by this arena; false for any other.
+    bool Locate(const ElementNode* e, std::size_t& block, std::size_t& index) const noexcept;
     std::size_t Used(std::size_t block) const noexcept
     {
         return block + 1 == blocks_.size() ? lastUsed_ : blockSizes_[block];
@@ -127,6 +145,7 @@ private:
     std::vector<RawBlock<ElementNode>> blocks_;
     std::vector<RawBlock<MatrixElement>> values_;  // one per block, alike in size
     std::vector<std::size_t> blockSizes_;  // the last block's capacity, the others' use
+    std::vector<std::size_t> byAddress_;   // the blocks in ascending order of address
     std::size_t lastUsed_ = 0;  // elements handed out from the last block
     std::size_t handedOut_ = 0;
     bool withValues_ = true;
@@ -184,6 +203,15 @@ struct FactorPlan {
     // are partitioned.
     bool clampCheckPending = false;
 };
+
+// The entry among first .. end - 1, a stretch of one column of the plan (rows ascending),
+// that lies in row; -1 when none does.
+inline std::int32_t FindPlanRow(const FactorPlan& plan, std::int32_t first, std::int32_t end, std::int32_t row)
+{
+    const std::int32_t* rows = plan.rowIndex.data();
+    const std::int32_t* r = std::lower_bound(rows + first, rows + end, row);
+    return r != rows + end && *r == row ? static_cast<std::int32_t>(r - rows) : -1;
+}
 
 struct SparseMatrix {
     double absThreshold = 0.0;
@@ -280,7 +308,8 @@ struct SparseMatrix {
     // element.
     ElementArena fillinArena{false};
     std::vector<ElementNode*> handedOutFillins;
-    std::deque<MatrixElement> handedOutValues;  // the values of those fill-ins
+    std::deque<MatrixElement> handedOutValues;  // the values of those fill-ins, in the same order
+    std::unordered_map<const ElementNode*, MatrixElement*> handedOutValueOf;
     // The fill-ins' elements were given back: the plan alone holds them (its entries reading
     // fillinZero), and they are made again before anything needs them.
     bool fillinsInPlanOnly = false;
@@ -307,8 +336,8 @@ template <class F>
 bool AllLoadableValues(SparseMatrix& m, F&& f)
 {
     if (!m.arena.AllValuesOf(f)) return false;
-    for (ElementNode* e : m.handedOutFillins)
-        if (!f(*e->value)) return false;
+    for (MatrixElement& value : m.handedOutValues)
+        if (!f(value)) return false;
     return true;
 }
 
@@ -411,6 +440,8 @@ void FreeOrderingVectors(SparseMatrix& m);
 // Gives back the room the frame and translation vectors grew ahead of use (they grow by half
 // again each time); a later growth makes room again.
 void TrimFrame(SparseMatrix& m);
+// The value loads write into the element; null for a fill-in no caller was given.
+MatrixElement* ValueOf(const SparseMatrix& m, const ElementNode* e);
 // Gives every element the value loaded into it, and every fill-in no caller was given zero:
 // an ordering factors these in place.
 void CopyValuesIntoNodes(SparseMatrix& m);

@@ -6,6 +6,10 @@
 #include <cmath>
 #include <utility>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace kq5::sparse_internal {
 
 namespace {
@@ -748,8 +752,13 @@ namespace {
 void FreeFillinElements(SparseMatrix& m)
 {
     for (int k = 1; k <= m.size; ++k)
-        if (m.diag[Ix(k)] && !m.diag[Ix(k)]->value) m.diag[Ix(k)] = nullptr;
+        if (m.diag[Ix(k)] && m.fillinArena.Owns(m.diag[Ix(k)])) m.diag[Ix(k)] = nullptr;
     m.fillinArena = ElementArena(false);
+#if defined(__GLIBC__)
+    // The fill-ins' blocks usually lie amid the heap, where the allocator keeps freed pages
+    // resident; the plan made next would otherwise add its arrays on top of them.
+    malloc_trim(0);
+#endif
 }
 
 }  // namespace

@@ -121,17 +121,24 @@ void SolveComplex(SparseMatrix& m, std::span<const double> rhs, std::span<double
     }
 }
 
+// The real part loaded into the element; zero for a fill-in no caller was given.
+double ValueOrZero(const SparseMatrix& m, const ElementNode* e)
+{
+    const MatrixElement* value = ValueOf(m, e);
+    return value ? value->real : 0.0;
+}
+
 // The number of unit twin pairs of column j (a +-1 at (r, j) with a +-1 at (j, r)), stopping
 // at 2. The first pair is returned with its elements' column fields set for the swap.
 int CountUnitTwins(SparseMatrix& m, int j, ElementNode*& twin1, ElementNode*& twin2)
 {
     int twins = 0;
     for (ElementNode* a = m.firstInCol[Ix(j)]; a; a = a->nextInCol) {
-        if (std::fabs(a->value->real) != 1.0) continue;
+        if (std::fabs(ValueOrZero(m, a)) != 1.0) continue;
         const int r = a->row;
         ElementNode* b = m.firstInCol[Ix(r)];
         while (b && b->row != j) b = b->nextInCol;
-        if (!b || std::fabs(b->value->real) != 1.0) continue;
+        if (!b || std::fabs(ValueOrZero(m, b)) != 1.0) continue;
         if (++twins >= 2) return twins;
         a->col = j;
         b->col = r;

@@ -48,14 +48,14 @@ TEST(SparseMatrix, ExternalNumbersGetInternalOnesInOrderOfUse)
     EXPECT_EQ(m->intToExtRow[1], 7);
     EXPECT_EQ(m->intToExtCol[2], 3);
     ASSERT_NE(m->firstInCol[2], nullptr);
-    EXPECT_EQ(m->firstInCol[2]->value, e73);
+    EXPECT_EQ(sparse_internal::ValueOf(*m, m->firstInCol[2]), e73);
     EXPECT_EQ(m->firstInCol[2]->row, 1);
     EXPECT_EQ(m->extSize, 7);
 
     // The same pair gives the same element; a diagonal is found through the diagonal vector.
     EXPECT_EQ(MatrixGetElement(m.get(), 7, 3), e73);
     MatrixElement* d = MatrixGetElement(m.get(), 3, 3);
-    EXPECT_EQ(m->diag[2]->value, d);
+    EXPECT_EQ(sparse_internal::ValueOf(*m, m->diag[2]), d);
     EXPECT_EQ(MatrixGetElement(m.get(), 3, 3), d);
     EXPECT_EQ(m->elementCount, 2);
 

@@ -71,8 +71,8 @@ TEST(SparseSolve, PreorderGivesVoltageSourceRowsADiagonal)
     EXPECT_EQ(m->intToExtCol[2], 1);
     ASSERT_NE(m->diag[1], nullptr);
     ASSERT_NE(m->diag[2], nullptr);
-    EXPECT_EQ(m->diag[1]->value->real, 1.0);
-    EXPECT_EQ(m->diag[2]->value->real, 1.0);
+    EXPECT_EQ(sparse_internal::ValueOf(*m, m->diag[1])->real, 1.0);
+    EXPECT_EQ(sparse_internal::ValueOf(*m, m->diag[2])->real, 1.0);
 
     ASSERT_EQ(MatrixFactorReal(m.get()), 0);
     // 1 mS load on a 5 V source: 5 V at the node, -5 mA through the source.
